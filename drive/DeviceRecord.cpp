@@ -1,5 +1,6 @@
 #include "drive/DeviceRecord.h"
 
+#include <cstdio>
 #include <cstring>
 
 uint8_t DEVICE_RECORD::MediaFormatByte(unsigned n) const {
@@ -58,5 +59,14 @@ bool IsDvdDiscType(int32_t discType) {
         return true;
     default:
         return false;
+    }
+}
+
+void SetSizeText(DEVICE_RECORD& record) {
+    if (record.m_isBlank) {
+        std::snprintf(record.m_sizeText, sizeof(record.m_sizeText), "%s", "Blank");
+    } else {
+        std::snprintf(record.m_sizeText, sizeof(record.m_sizeText), "%.2f MB",
+                      static_cast<double>(record.m_usedBytes) / 1048576.0);
     }
 }

@@ -58,6 +58,9 @@ SpeedTableKind SpeedTableForDiscType(int32_t discType);
 
 bool IsDvdDiscType(int32_t discType);
 
+// The Size column text: "Blank", or the recorded size in MB (1048576 bytes) with two decimals.
+void SetSizeText(DEVICE_RECORD& record);
+
 // Records in discovery order; removing keeps the order of the rest.
 class CDeviceArray {
 public:
