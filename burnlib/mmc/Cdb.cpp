@@ -1,0 +1,132 @@
+#include "burnlib/mmc/Cdb.h"
+
+namespace burnlib::mmc {
+
+void PutBe16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
+}
+
+void PutBe32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+uint16_t GetBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+
+uint32_t GetBe32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
+
+const char* CommandName(uint8_t opcode) {
+    switch (opcode) {
+        case kOpTestUnitReady: return "TEST UNIT READY";
+        case kOpRequestSense: return "REQUEST SENSE";
+        case kOpInquiry: return "INQUIRY";
+        case kOpStartStopUnit: return "START STOP UNIT";
+        case kOpReadCapacity: return "READ CAPACITY";
+        case kOpReadToc: return "READ TOC/PMA/ATIP";
+        case kOpGetConfiguration: return "GET CONFIGURATION";
+        case kOpReadDiscInformation: return "READ DISC INFORMATION";
+        case kOpReadTrackInformation: return "READ TRACK INFORMATION";
+        case kOpModeSelect10: return "MODE SELECT(10)";
+        case kOpModeSense10: return "MODE SENSE(10)";
+        case kOpGetPerformance: return "GET PERFORMANCE";
+        case kOpSetStreaming: return "SET STREAMING";
+        case kOpSetCdSpeed: return "SET CD SPEED";
+        default: return "SCSI command";
+    }
+}
+
+namespace {
+Cdb Make(uint8_t opcode, uint8_t length) {
+    Cdb c;
+    c.bytes[0] = opcode;
+    c.length = length;
+    return c;
+}
+}  // namespace
+
+Cdb MakeTestUnitReady() { return Make(kOpTestUnitReady, 6); }
+
+Cdb MakeInquiry(uint8_t allocation) {
+    Cdb c = Make(kOpInquiry, 6);
+    c.bytes[4] = allocation;
+    return c;
+}
+
+Cdb MakeReadCapacity() { return Make(kOpReadCapacity, 10); }
+
+Cdb MakeReadToc(uint8_t format, bool msf, uint8_t trackOrSession, uint16_t allocation) {
+    Cdb c = Make(kOpReadToc, 10);
+    c.bytes[1] = msf ? 0x02 : 0x00;
+    c.bytes[2] = format & 0x0F;
+    c.bytes[6] = trackOrSession;
+    PutBe16(c.bytes + 7, allocation);
+    return c;
+}
+
+Cdb MakeGetConfiguration(uint8_t requestType, uint16_t startFeature, uint16_t allocation) {
+    Cdb c = Make(kOpGetConfiguration, 10);
+    c.bytes[1] = requestType & 0x03;
+    PutBe16(c.bytes + 2, startFeature);
+    PutBe16(c.bytes + 7, allocation);
+    return c;
+}
+
+Cdb MakeReadDiscInformation(uint16_t allocation) {
+    Cdb c = Make(kOpReadDiscInformation, 10);
+    PutBe16(c.bytes + 7, allocation);
+    return c;
+}
+
+Cdb MakeReadTrackInformation(uint8_t addressType, uint32_t value, uint16_t allocation) {
+    Cdb c = Make(kOpReadTrackInformation, 10);
+    c.bytes[1] = addressType & 0x03;
+    PutBe32(c.bytes + 2, value);
+    PutBe16(c.bytes + 7, allocation);
+    return c;
+}
+
+Cdb MakeModeSense10(uint8_t page, uint8_t pageControl, uint16_t allocation) {
+    Cdb c = Make(kOpModeSense10, 10);
+    c.bytes[1] = 0x08;  // DBD: no block descriptors, the page follows the header directly
+    c.bytes[2] = static_cast<uint8_t>(((pageControl & 0x03) << 6) | (page & 0x3F));
+    PutBe16(c.bytes + 7, allocation);
+    return c;
+}
+
+Cdb MakeModeSelect10(uint16_t parameterLength) {
+    Cdb c = Make(kOpModeSelect10, 10);
+    c.bytes[1] = 0x10;  // PF: the pages follow the MMC page format
+    PutBe16(c.bytes + 7, parameterLength);
+    return c;
+}
+
+Cdb MakeGetPerformance(uint8_t type, uint8_t dataType, uint32_t startLba,
+                       uint16_t maxDescriptors) {
+    Cdb c = Make(kOpGetPerformance, 12);
+    c.bytes[1] = dataType & 0x1F;
+    PutBe32(c.bytes + 2, startLba);
+    PutBe16(c.bytes + 8, maxDescriptors);
+    c.bytes[10] = type;
+    return c;
+}
+
+Cdb MakeSetCdSpeed(uint16_t readKBps, uint16_t writeKBps) {
+    Cdb c = Make(kOpSetCdSpeed, 12);
+    PutBe16(c.bytes + 2, readKBps);
+    PutBe16(c.bytes + 4, writeKBps);
+    return c;
+}
+
+Cdb MakeSetStreaming(uint16_t parameterLength) {
+    Cdb c = Make(kOpSetStreaming, 12);
+    PutBe16(c.bytes + 9, parameterLength);
+    return c;
+}
+
+}  // namespace burnlib::mmc

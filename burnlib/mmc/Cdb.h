@@ -1,0 +1,84 @@
+// Command descriptor blocks of the MMC commands the engine sends.
+#pragma once
+
+#include <cstdint>
+
+namespace burnlib::mmc {
+
+struct Cdb {
+    uint8_t bytes[16] = {};
+    uint8_t length = 0;
+};
+
+enum : uint8_t {
+    kOpTestUnitReady = 0x00,
+    kOpRequestSense = 0x03,
+    kOpInquiry = 0x12,
+    kOpStartStopUnit = 0x1B,
+    kOpReadCapacity = 0x25,
+    kOpReadToc = 0x43,
+    kOpGetConfiguration = 0x46,
+    kOpReadDiscInformation = 0x51,
+    kOpReadTrackInformation = 0x52,
+    kOpModeSelect10 = 0x55,
+    kOpModeSense10 = 0x5A,
+    kOpGetPerformance = 0xAC,
+    kOpSetStreaming = 0xB6,
+    kOpSetCdSpeed = 0xBB,
+};
+
+enum : uint8_t {
+    kConfigAll = 0,
+    kConfigCurrent = 1,
+    kConfigOne = 2,
+};
+
+enum : uint8_t {
+    kTocFormatToc = 0,
+    kTocFormatSessionInfo = 1,
+    kTocFormatFullToc = 2,
+    kTocFormatAtip = 4,
+};
+
+enum : uint8_t {
+    kTrackAddressLba = 0,
+    kTrackAddressNumber = 1,
+    kTrackAddressSession = 2,
+};
+
+enum : uint8_t {
+    kPageWriteParameters = 0x05,
+    kPageCapabilities = 0x2A,
+};
+
+enum : uint8_t {
+    kPageControlCurrent = 0,
+    kPageControlChangeable = 1,
+    kPageControlDefault = 2,
+};
+
+// Printable command name for the error texts ("READ TOC/PMA/ATIP").
+const char* CommandName(uint8_t opcode);
+
+Cdb MakeTestUnitReady();
+Cdb MakeInquiry(uint8_t allocation);
+Cdb MakeReadCapacity();
+Cdb MakeReadToc(uint8_t format, bool msf, uint8_t trackOrSession, uint16_t allocation);
+Cdb MakeGetConfiguration(uint8_t requestType, uint16_t startFeature, uint16_t allocation);
+Cdb MakeReadDiscInformation(uint16_t allocation);
+Cdb MakeReadTrackInformation(uint8_t addressType, uint32_t value, uint16_t allocation);
+Cdb MakeModeSense10(uint8_t page, uint8_t pageControl, uint16_t allocation);
+Cdb MakeModeSelect10(uint16_t parameterLength);
+// type 0x00 (performance) with dataType 0x10 reads nominal read performance; type 0x03 lists
+// write speeds.
+Cdb MakeGetPerformance(uint8_t type, uint8_t dataType, uint32_t startLba,
+                       uint16_t maxDescriptors);
+Cdb MakeSetCdSpeed(uint16_t readKBps, uint16_t writeKBps);
+Cdb MakeSetStreaming(uint16_t parameterLength);
+
+void PutBe16(uint8_t* p, uint16_t v);
+void PutBe32(uint8_t* p, uint32_t v);
+uint16_t GetBe16(const uint8_t* p);
+uint32_t GetBe32(const uint8_t* p);
+
+}  // namespace burnlib::mmc
