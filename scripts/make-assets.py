@@ -8,7 +8,8 @@ search.avi: the wait dialog's clip, a magnifier circling over a disc, 4 uncompre
 24-bit frames of 72 x 96 at 3 frames per second.
 
 Standard library only; everything is computed, so a run writes the same bytes every time.
-Usage: make-assets.py [output folder] (default: res/ beside this script's folder).
+Usage: make-assets.py [--check] [output folder] (default: res/ beside this script's folder).
+With --check nothing is written: the exit status says whether the files are up to date.
 """
 
 import colorsys
@@ -443,7 +444,7 @@ AVI_KEY = (240.0 / 255.0, 240.0 / 255.0, 240.0 / 255.0)
 
 def avi_frame(index):
     w, h = 72, 96
-    cx, cy, radius = 36.0, 46.0, 30.0
+    cx, cy, radius = 36.0, 38.0, 30.0
     angle = TAU * index / 4.0 - math.pi * 0.75
     lx, ly = cx + 13.0 * math.cos(angle), cy + 12.0 * math.sin(angle)
     lens, ring = 12.0, 3.0
@@ -532,22 +533,41 @@ def avi_file(frames, width, height, usec_per_frame):
 
 
 def main():
+    args = sys.argv[1:]
+    check = "--check" in args
+    args = [a for a in args if a != "--check"]
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "res")
-    os.makedirs(out, exist_ok=True)
+    out = args[0] if args else os.path.join(here, "..", "res")
+    stale = []
 
     def write(name, data):
-        with open(os.path.join(out, name), "wb") as f:
+        path = os.path.join(out, name)
+        if check:
+            try:
+                with open(path, "rb") as f:
+                    same = f.read() == data
+            except OSError:
+                same = False
+            if not same:
+                stale.append(name)
+            return
+        with open(path, "wb") as f:
             f.write(data)
         print(f"{name}: {len(data)} bytes")
 
+    if not check:
+        os.makedirs(out, exist_ok=True)
     write("watermark.bmp", bmp_24(watermark()))
     write("header.bmp", bmp_24(header()))
     write("Quillfire.ico", ico_file([(s, icon_image(icon(s))) for s in (48, 32, 16)]))
     write("hand.cur", cursor())
     frames = [avi_frame(i) for i in range(4)]
     write("search.avi", avi_file(frames, 72, 96, 333333))
+    if stale:
+        print("differs from a fresh drawing: " + ", ".join(stale))
+        return 1
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
