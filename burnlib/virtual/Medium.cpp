@@ -1,0 +1,89 @@
+#include "burnlib/virtual/Medium.h"
+
+#include <algorithm>
+
+namespace burnlib {
+
+MediumFamily FamilyOfProfile(uint16_t profile) {
+    if (profile >= 0x08 && profile <= 0x0A) return MediumFamily::Cd;
+    if ((profile >= 0x10 && profile <= 0x16) || profile == 0x1A || profile == 0x1B ||
+        profile == 0x2A || profile == 0x2B)
+        return MediumFamily::Dvd;
+    if (profile >= 0x40 && profile <= 0x43) return MediumFamily::Bd;
+    if (profile >= 0x50 && profile <= 0x5A) return MediumFamily::HdDvd;
+    return MediumFamily::None;
+}
+
+bool IsSequentialProfile(uint16_t profile) {
+    switch (profile) {
+    case kProfileCdR: case kProfileCdRw: case kProfileDvdR: case kProfileDvdRwSequential:
+    case kProfileDvdRDl: case kProfileDvdRDlJump: case kProfileDvdPlusR: case kProfileDvdPlusRDl:
+    case kProfileBdR: case kProfileHdDvdR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsOverwritableProfile(uint16_t profile) {
+    switch (profile) {
+    case kProfileDvdRam: case kProfileDvdRwRestricted: case kProfileDvdPlusRw:
+    case kProfileDvdPlusRwDl: case kProfileBdRRandom: case kProfileBdRe: case kProfileHdDvdRam:
+    case kProfileHdDvdRw:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsRomProfile(uint16_t profile) {
+    return profile == kProfileCdRom || profile == kProfileDvdRom || profile == kProfileBdRom ||
+           profile == kProfileHdDvdRom;
+}
+
+uint16_t Medium::SessionCount() const {
+    uint16_t sessions = 0;
+    for (const RecordedTrack& t : tracks) sessions = std::max(sessions, t.session);
+    return sessions;
+}
+
+int32_t Medium::RecordedEnd() const {
+    if (tracks.empty()) return 0;
+    const RecordedTrack& last = tracks.back();
+    return last.start + static_cast<int32_t>(last.length);
+}
+
+// A CD session ends with a lead-out and the next begins with a lead-in and a pregap: 6750 + 4500
+// + 150 blocks after the first session, 2250 + 4500 + 150 after later ones. DVD session gaps are
+// not modelled; the next track starts at the next 16-block (ECC block) boundary.
+int32_t Medium::NextTrackStart() const {
+    if (tracks.empty()) return 0;
+    const int32_t end = RecordedEnd();
+    if (Family() == MediumFamily::Cd) {
+        if (state == DiscState::Blank) return 0;
+        return end + (SessionCount() == 1 ? 11400 : 6900);
+    }
+    return (end + 15) / 16 * 16;
+}
+
+bool Medium::HasInvisibleTrack() const {
+    return profile != kProfileNone && !notReady && IsSequentialProfile(profile) &&
+           state != DiscState::Closed && tracks.size() < 99 && NextTrackStart() < LastPossibleLeadOut();
+}
+
+Msf LbaToMsf(int32_t lba) {
+    int64_t frames = lba >= -150 ? int64_t{lba} + 150 : int64_t{lba} + 450150;
+    if (frames < 0) frames = 0;
+    Msf msf;
+    msf.f = static_cast<uint8_t>(frames % 75);
+    msf.s = static_cast<uint8_t>(frames / 75 % 60);
+    msf.m = static_cast<uint8_t>(std::min<int64_t>(frames / 4500, 255));
+    return msf;
+}
+
+int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
+    const int32_t frames = (m * 60 + s) * 75 + f;
+    return m >= 90 ? frames - 450150 : frames - 150;
+}
+
+}  // namespace burnlib

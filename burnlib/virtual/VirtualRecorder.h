@@ -1,0 +1,142 @@
+// An in-process MMC recorder with its disc: answers what a real drive answers and refuses what a
+// real drive refuses, with the sense data a real drive gives. Shared by every transport opened on
+// the same drive, so every entry point is thread-safe.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "burnlib/transport/ScsiTransport.h"
+#include "burnlib/virtual/DriveModel.h"
+#include "burnlib/virtual/Medium.h"
+
+namespace burnlib {
+
+class VirtualRecorder : public ScsiTarget {
+public:
+    VirtualRecorder(DriveModel model, Medium medium);
+    VirtualRecorder(const VirtualRecorder&) = delete;
+    VirtualRecorder& operator=(const VirtualRecorder&) = delete;
+
+    ScsiResult Execute(const ScsiRequest& request) override;
+
+    // The user puts a disc in (tray closed afterwards) or takes it out.
+    void InsertMedium(Medium medium);
+    void EjectMedium();
+    Medium CurrentMedium() const;
+
+    // Every command waits this long before it is answered.
+    void SetCommandLatency(std::chrono::microseconds latency);
+
+    // From the fromNthCall-th command with this opcode (0xFF: any command) counted from now, count
+    // commands fail with the given sense before the drive looks at them.
+    void InjectFault(uint8_t opcode, uint32_t fromNthCall, uint8_t key, uint8_t asc, uint8_t ascq,
+                     uint32_t count = 1);
+    void ClearFaults();
+
+    uint64_t CommandCount() const;
+    uint64_t CommandCount(uint8_t opcode) const;
+
+    const DriveModel& Model() const { return m_model; }
+    uint32_t CurrentReadSpeed() const;
+    uint32_t CurrentWriteSpeed() const;
+    bool TrayOpen() const;
+    bool RemovalPrevented() const;
+
+private:
+    struct Fault {
+        uint8_t opcode;
+        uint32_t callsToSkip;
+        uint32_t remaining;
+        uint8_t key, asc, ascq;
+    };
+    using Handler = ScsiResult (VirtualRecorder::*)(const ScsiRequest&);
+    enum class Needs : uint8_t { Nothing, ReadyMedium };
+    struct CommandEntry {
+        uint8_t opcode;
+        Needs needs;
+        bool passesUnitAttention;
+        Handler handler;
+    };
+    static const CommandEntry* FindCommand(uint8_t opcode);
+
+    ScsiResult Dispatch(const ScsiRequest& request);
+    ScsiResult Fail(uint8_t key, uint8_t asc, uint8_t ascq);
+    // Why the disc cannot be used now (GOOD result when it can).
+    ScsiResult MediumCondition() const;
+    bool MediumReady() const;
+    uint16_t CurrentProfile() const;
+    ScsiResult Reply(const ScsiRequest& request, const std::vector<uint8_t>& data,
+                     uint32_t allocationLength);
+    // Copies the parameter list a data-out command sends; false when the host sent fewer bytes.
+    static bool TakeParameters(const ScsiRequest& request, uint32_t length, std::vector<uint8_t>* out);
+    void MediumChanged();
+
+    // Speeds.
+    const std::vector<uint32_t>& WriteSteps(MediumFamily family) const;
+    const std::vector<uint32_t>& ReadSteps(MediumFamily family) const;
+    std::vector<uint32_t> UsableWriteSteps() const;
+    std::vector<uint32_t> UsableReadSteps() const;
+    uint32_t PickStep(const std::vector<uint32_t>& steps, uint32_t request) const;
+    uint32_t ReadSpeedLocked() const;
+    uint32_t WriteSpeedLocked() const;
+    void ResetSpeeds();
+    std::vector<RecordedTrack> TocTracks() const;
+
+    // Page 05.
+    std::vector<uint8_t> DefaultWritePage() const;
+    std::vector<uint8_t> ChangeableWritePage() const;
+    std::vector<uint8_t> CapabilitiesPage() const;
+    ScsiResult CheckWritePage(const uint8_t* page, size_t length);
+
+    // Command handlers; the write commands join this table later.
+    ScsiResult TestUnitReady(const ScsiRequest& r);
+    ScsiResult RequestSense(const ScsiRequest& r);
+    ScsiResult Inquiry(const ScsiRequest& r);
+    ScsiResult StartStopUnit(const ScsiRequest& r);
+    ScsiResult PreventAllow(const ScsiRequest& r);
+    ScsiResult ReadCapacity(const ScsiRequest& r);
+    ScsiResult ReadTocPmaAtip(const ScsiRequest& r);
+    ScsiResult GetConfiguration(const ScsiRequest& r);
+    ScsiResult ReadDiscInformation(const ScsiRequest& r);
+    ScsiResult ReadTrackInformation(const ScsiRequest& r);
+    ScsiResult ModeSelect10(const ScsiRequest& r);
+    ScsiResult ModeSense10(const ScsiRequest& r);
+    ScsiResult ReadBufferCapacity(const ScsiRequest& r);
+    ScsiResult GetPerformance(const ScsiRequest& r);
+    ScsiResult SetStreaming(const ScsiRequest& r);
+    ScsiResult SetCdSpeed(const ScsiRequest& r);
+
+    // Reply builders shared by the disc queries.
+    std::vector<uint8_t> ConfigurationFeatures(uint8_t requestType, uint16_t startingFeature) const;
+    std::vector<uint8_t> TrackInformation(uint8_t trackNumber) const;
+    ScsiResult ReadToc(const ScsiRequest& r, bool msf, uint8_t first);
+    ScsiResult ReadSessionInfo(const ScsiRequest& r, bool msf);
+    ScsiResult ReadFullToc(const ScsiRequest& r);
+    ScsiResult ReadAtip(const ScsiRequest& r);
+
+    static const CommandEntry kCommands[];
+
+    const DriveModel m_model;
+    mutable std::mutex m_mutex;
+    std::chrono::microseconds m_latency{0};
+    Medium m_medium;           // on the tray when m_trayOpen
+    bool m_trayOpen = false;
+    bool m_unitAttention = false;
+    bool m_preventRemoval = false;
+    uint8_t m_lastSense[18] = {};
+    bool m_hasLastSense = false;
+    std::vector<uint8_t> m_writePage;
+    // The speeds last asked for, KB/s (kSpeedMax: the fastest); what they select depends on the
+    // disc, so they are resolved against its steps when needed.
+    uint32_t m_readRequest;
+    uint32_t m_writeRequest;
+    std::vector<Fault> m_faults;
+    uint64_t m_commandCount = 0;
+    std::array<uint64_t, 256> m_opcodeCounts{};
+};
+
+}  // namespace burnlib

@@ -1,0 +1,468 @@
+// The disc queries of the virtual recorder: configuration, disc and track information, TOC.
+#include <algorithm>
+#include <functional>
+
+#include "burnlib/virtual/Bytes.h"
+#include "burnlib/virtual/VirtualRecorder.h"
+
+namespace burnlib {
+
+using namespace bytes;
+
+namespace {
+
+struct Feature {
+    uint16_t code;
+    uint8_t version;
+    bool persistent;
+    bool current;
+    std::vector<uint8_t> body;
+};
+
+void AppendAddress(std::vector<uint8_t>& out, int32_t lba, bool msf) {
+    if (msf) {
+        const Msf a = LbaToMsf(lba);
+        out.insert(out.end(), {0, a.m, a.s, a.f});
+    } else {
+        Append32(out, static_cast<uint32_t>(lba));
+    }
+}
+
+uint8_t DiscTypeOf(const std::vector<RecordedTrack>& tracks) {
+    for (const RecordedTrack& t : tracks)
+        if (t.dataMode == 2) return 0x20;  // CD-ROM XA
+    return 0x00;
+}
+
+}  // namespace
+
+// What the drive sees as finished tracks: recorded tracks of complete sessions, or on a formatted
+// overwritable disc one track over the whole disc, as drives present it.
+std::vector<RecordedTrack> VirtualRecorder::TocTracks() const {
+    if (IsOverwritableProfile(m_medium.profile)) {
+        if (m_medium.profile == kProfileDvdPlusRw && m_medium.backgroundFormat == 0) return {};
+        RecordedTrack whole;
+        whole.start = 0;
+        whole.length = m_medium.capacityBlocks;
+        return {whole};
+    }
+    if (m_medium.state == DiscState::Blank) return {};
+    return m_medium.tracks;
+}
+
+// ---- GET CONFIGURATION
+
+std::vector<uint8_t> VirtualRecorder::ConfigurationFeatures(uint8_t requestType,
+                                                             uint16_t startingFeature) const {
+    const uint16_t current = CurrentProfile();
+    const MediumFamily family = FamilyOfProfile(current);
+    auto readsAny = [&](std::initializer_list<uint16_t> profiles) {
+        return std::any_of(profiles.begin(), profiles.end(), [&](uint16_t p) { return m_model.CanRead(p); });
+    };
+    auto currentIs = [&](std::initializer_list<uint16_t> profiles) {
+        return current != kProfileNone && m_model.CanWrite(current) &&
+               std::find(profiles.begin(), profiles.end(), current) != profiles.end();
+    };
+    const bool buf = m_model.bufferUnderrunProtection;
+    std::vector<Feature> features;
+
+    std::vector<uint16_t> profiles = m_model.readProfiles;
+    profiles.insert(profiles.end(), m_model.writeProfiles.begin(), m_model.writeProfiles.end());
+    std::sort(profiles.begin(), profiles.end(), std::greater<>());
+    profiles.erase(std::unique(profiles.begin(), profiles.end()), profiles.end());
+    Feature list{0x0000, 0, true, true, {}};
+    for (uint16_t p : profiles) {
+        Append16(list.body, p);
+        list.body.push_back(p == current ? 0x01 : 0x00);
+        list.body.push_back(0);
+    }
+    features.push_back(list);
+    features.push_back({0x0001, 2, true, true, {0, 0, 0, 2, 0x01, 0, 0, 0}});  // ATAPI, DBE
+    features.push_back({0x0002, 1, true, true, {0x02, 0, 0, 0}});              // OCEvent
+    features.push_back({0x0003, 0, true, true, {0x29, 0, 0, 0}});              // tray, eject, lock
+    {
+        Feature random{0x0010, 0, false, current != kProfileNone, std::vector<uint8_t>(8, 0)};
+        Put32(&random.body[0], 2048);
+        Put16(&random.body[4], family == MediumFamily::Cd ? 1 : family == MediumFamily::Bd ? 32 : 16);
+        features.push_back(random);
+    }
+    if (readsAny({kProfileCdR, kProfileCdRw}))
+        features.push_back({0x001D, 0, false, family == MediumFamily::Cd, {}});
+    if (readsAny({kProfileCdRom, kProfileCdR, kProfileCdRw}))
+        features.push_back({0x001E, 2, false, family == MediumFamily::Cd, {0, 0, 0, 0}});
+    if (readsAny({kProfileDvdRom}))
+        features.push_back({0x001F, 1, false, family == MediumFamily::Dvd, {0x01, 0, 0x01, 0}});
+    if (m_model.incrementalStreaming) {
+        const bool dvd = family == MediumFamily::Dvd;
+        Feature inc{0x0021, 1, false,
+                    currentIs({kProfileCdR, kProfileCdRw, kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRDl}),
+                    {}};
+        Append16(inc.body, dvd ? 0x0100 : m_model.cdTaoDataBlockTypes);
+        inc.body.push_back(static_cast<uint8_t>(0x04 | 0x02 | (buf ? 0x01 : 0)));  // TRIO, ARSV, BUF
+        inc.body.push_back(1);
+        inc.body.push_back(dvd ? 16 : 7);
+        while (inc.body.size() % 4 != 0) inc.body.push_back(0);
+        features.push_back(inc);
+    }
+    if (m_model.CanRead(kProfileDvdPlusRw))
+        features.push_back({0x002A, 1, false, current == kProfileDvdPlusRw,
+                            {static_cast<uint8_t>(m_model.dvdPlusRw ? 1 : 0),
+                             static_cast<uint8_t>(m_model.dvdPlusRw ? 0x03 : 0), 0, 0}});
+    if (m_model.CanRead(kProfileDvdPlusR))
+        features.push_back({0x002B, 0, false, current == kProfileDvdPlusR,
+                            {static_cast<uint8_t>(m_model.dvdPlusR ? 1 : 0), 0, 0, 0}});
+    if (m_model.dvdMinusRwRestricted)
+        features.push_back({0x002C, 1, false, currentIs({kProfileDvdRwRestricted}), {0x01, 0, 0, 0}});
+    if (m_model.cdTao) {
+        Feature tao{0x002D, 2, false, currentIs({kProfileCdR, kProfileCdRw}), {}};
+        tao.body.push_back(static_cast<uint8_t>((buf ? 0x40 : 0) | (m_model.cdRwSubcode ? 0x19 : 0) |
+                                                (m_model.cdTestWrite ? 0x04 : 0) |
+                                                (m_model.CanWrite(kProfileCdRw) ? 0x02 : 0)));
+        tao.body.push_back(0);
+        Append16(tao.body, m_model.cdTaoDataBlockTypes);
+        features.push_back(tao);
+    }
+    if (m_model.cdSao || m_model.cdRaw) {
+        Feature mastering{0x002E, 1, false, currentIs({kProfileCdR, kProfileCdRw}), std::vector<uint8_t>(4, 0)};
+        mastering.body[0] = static_cast<uint8_t>(
+            (buf ? 0x40 : 0) | (m_model.cdSao ? 0x20 : 0) | (m_model.cdRawMultiSession ? 0x10 : 0) |
+            (m_model.cdRaw ? 0x08 : 0) | (m_model.cdTestWrite ? 0x04 : 0) |
+            (m_model.CanWrite(kProfileCdRw) ? 0x02 : 0) | (m_model.cdRwSubcode ? 0x01 : 0));
+        Put24(&mastering.body[1], m_model.maxCueSheetLength);
+        features.push_back(mastering);
+    }
+    if (m_model.dvdMinusWrite)
+        features.push_back({0x002F, 1, false, currentIs({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRDl}),
+                            {static_cast<uint8_t>((buf ? 0x40 : 0) | (m_model.dvdMinusDualLayer ? 0x08 : 0) |
+                                                  (m_model.dvdMinusTestWrite ? 0x04 : 0) |
+                                                  (m_model.dvdMinusRw ? 0x02 : 0)),
+                             0, 0, 0}});
+    if (m_model.CanRead(kProfileDvdPlusRDl))
+        features.push_back({0x003B, 0, false, current == kProfileDvdPlusRDl,
+                            {static_cast<uint8_t>(m_model.dvdPlusRDualLayer ? 1 : 0), 0, 0, 0}});
+    if (readsAny({kProfileBdRom, kProfileBdR, kProfileBdRe})) {
+        Feature bd{0x0040, 1, false, family == MediumFamily::Bd, std::vector<uint8_t>(28, 0)};
+        Put16(&bd.body[4], m_model.CanRead(kProfileBdRe) ? 0x0002 : 0);
+        Put16(&bd.body[12], m_model.CanRead(kProfileBdR) ? 0x0002 : 0);
+        Put16(&bd.body[20], m_model.CanRead(kProfileBdRom) ? 0x0002 : 0);
+        features.push_back(bd);
+    }
+    if (m_model.bdWrite) {
+        Feature bd{0x0041, 1, false, currentIs({kProfileBdR, kProfileBdRe}), std::vector<uint8_t>(20, 0)};
+        Put16(&bd.body[4], m_model.CanWrite(kProfileBdRe) ? 0x0002 : 0);
+        Put16(&bd.body[12], m_model.CanWrite(kProfileBdR) ? 0x0002 : 0);
+        features.push_back(bd);
+    }
+    if (readsAny({kProfileHdDvdRom, kProfileHdDvdR, kProfileHdDvdRam}))
+        features.push_back({0x0050, 0, false, family == MediumFamily::HdDvd,
+                            {static_cast<uint8_t>(m_model.CanRead(kProfileHdDvdR) ? 1 : 0), 0,
+                             static_cast<uint8_t>(m_model.CanRead(kProfileHdDvdRam) ? 1 : 0), 0}});
+    if (m_model.hdDvdWrite)
+        features.push_back({0x0051, 0, false, currentIs({kProfileHdDvdR, kProfileHdDvdRam}),
+                            {static_cast<uint8_t>(m_model.CanWrite(kProfileHdDvdR) ? 1 : 0), 0,
+                             static_cast<uint8_t>(m_model.CanWrite(kProfileHdDvdRam) ? 1 : 0), 0}});
+    features.push_back({0x0100, 0, true, true, {}});
+    if (m_model.realTimeStreaming)
+        features.push_back({0x0107, 3, false, current != kProfileNone, {0x1F, 0, 0, 0}});
+
+    std::vector<uint8_t> out(8, 0);
+    for (const Feature& f : features) {
+        if (requestType == 2 ? f.code != startingFeature : f.code < startingFeature) continue;
+        if (requestType == 1 && !f.current) continue;
+        Append16(out, f.code);
+        out.push_back(static_cast<uint8_t>(f.version << 2 | (f.persistent ? 0x02 : 0) | (f.current ? 0x01 : 0)));
+        out.push_back(static_cast<uint8_t>(f.body.size()));
+        out.insert(out.end(), f.body.begin(), f.body.end());
+    }
+    Put32(&out[0], static_cast<uint32_t>(out.size() - 4));
+    Put16(&out[6], current);
+    return out;
+}
+
+ScsiResult VirtualRecorder::GetConfiguration(const ScsiRequest& r) {
+    const uint8_t requestType = r.cdb[1] & 0x03;
+    if (requestType == 3) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    return Reply(r, ConfigurationFeatures(requestType, Get16(&r.cdb[2])), Get16(&r.cdb[7]));
+}
+
+// ---- READ DISC INFORMATION
+
+ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
+    if ((r.cdb[1] & 0x07) != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);  // standard only
+    const Medium& m = m_medium;
+    const bool cd = m.Family() == MediumFamily::Cd;
+    const bool overwritable = IsOverwritableProfile(m.profile);
+    const bool invisible = m.HasInvisibleTrack();
+    const uint8_t lastTrack = m.LastTrackNumber();
+    const uint16_t sessions = m.SessionCount();
+
+    uint8_t status = 0;         // b3-2 last session state, b1-0 disc status
+    uint16_t sessionCount = 1, firstInLast = 1, lastInLast = 1;
+    if (overwritable) {
+        status = (m.profile == kProfileDvdPlusRw && m.backgroundFormat == 0) ? 0x00 : 0x0F;
+    } else if (IsRomProfile(m.profile) || m.state == DiscState::Closed || !invisible) {
+        status = 0x0E;
+        sessionCount = std::max<uint16_t>(sessions, 1);
+        lastInLast = std::max<uint8_t>(lastTrack, 1);
+        firstInLast = lastInLast;
+        for (size_t i = 0; i < m.tracks.size(); ++i)
+            if (m.tracks[i].session == sessionCount) {
+                firstInLast = static_cast<uint16_t>(i + 1);
+                break;
+            }
+    } else if (m.state == DiscState::Appendable) {
+        status = 0x01;  // the last (empty) session is the one to be written
+        sessionCount = static_cast<uint16_t>(sessions + 1);
+        firstInLast = lastInLast = static_cast<uint16_t>(lastTrack + 1);
+    }
+
+    std::vector<uint8_t> data(34, 0);
+    Put16(&data[0], 32);
+    data[2] = static_cast<uint8_t>((m.erasable ? 0x10 : 0) | status);
+    data[3] = 1;
+    data[4] = static_cast<uint8_t>(sessionCount);
+    data[5] = static_cast<uint8_t>(firstInLast);
+    data[6] = static_cast<uint8_t>(lastInLast);
+    data[7] = static_cast<uint8_t>(0x20 | (m.profile == kProfileDvdPlusRw ? (m.backgroundFormat & 0x03) : 0));
+    data[8] = cd ? ((status & 0x03) == 0 ? 0xFF : DiscTypeOf(m.tracks)) : 0x00;
+    data[9] = static_cast<uint8_t>(sessionCount >> 8);
+    data[10] = static_cast<uint8_t>(firstInLast >> 8);
+    data[11] = static_cast<uint8_t>(lastInLast >> 8);
+    if (invisible) {
+        if (cd) {
+            const int32_t leadIn = m.state == DiscState::Blank ? m.atipLeadInStart : m.NextTrackStart() - 4650;
+            const Msf a = LbaToMsf(leadIn);
+            const Msf b = LbaToMsf(m.LastPossibleLeadOut());
+            data[17] = a.m; data[18] = a.s; data[19] = a.f;
+            data[21] = b.m; data[22] = b.s; data[23] = b.f;
+        } else {
+            Put32(&data[16], static_cast<uint32_t>(m.NextTrackStart()));
+            Put32(&data[20], static_cast<uint32_t>(m.LastPossibleLeadOut()));
+        }
+    } else if (!overwritable) {
+        Put32(&data[16], 0xFFFFFFFF);
+        Put32(&data[20], 0xFFFFFFFF);
+    }
+    return Reply(r, data, Get16(&r.cdb[7]));
+}
+
+// ---- READ TRACK INFORMATION
+
+// Track n (1-based) of the disc, the invisible track at number count + 1, or empty when there is
+// no such track.
+std::vector<uint8_t> VirtualRecorder::TrackInformation(uint8_t number) const {
+    const Medium& m = m_medium;
+    std::vector<uint8_t> d(48, 0);
+    Put16(&d[0], 46);
+    d[2] = number;
+    if (IsOverwritableProfile(m.profile)) {
+        if (number != 1) return {};
+        d[3] = 1;
+        d[5] = 0x04;
+        d[6] = static_cast<uint8_t>((m.profile == kProfileDvdPlusRw && m.backgroundFormat == 0 ? 0x40 : 0) |
+                                    0x30 | 0x01);  // packet, fixed packets, Mode 1
+        d[7] = 0x01;
+        Put32(&d[16], m.capacityBlocks);
+        Put32(&d[20], 16);
+        Put32(&d[24], m.capacityBlocks);
+        return d;
+    }
+    if (number >= 1 && number <= m.tracks.size() && (m.state != DiscState::Blank || IsRomProfile(m.profile))) {
+        const RecordedTrack& t = m.tracks[number - 1];
+        d[3] = static_cast<uint8_t>(t.session);
+        d[33] = static_cast<uint8_t>(t.session >> 8);
+        d[5] = t.control & 0x0F;
+        d[6] = t.dataMode & 0x0F;
+        const bool dvd = m.Family() != MediumFamily::Cd;
+        d[7] = dvd ? 0x02 : 0x00;  // last recorded address valid on DVD/BD
+        Put32(&d[8], static_cast<uint32_t>(t.start));
+        Put32(&d[24], t.length);
+        if (dvd) Put32(&d[28], static_cast<uint32_t>(t.start + static_cast<int32_t>(t.length) - 1));
+        return d;
+    }
+    if (!m.HasInvisibleTrack() || number != m.LastTrackNumber() + 1) return {};
+    const int32_t start = m.NextTrackStart();
+    const uint32_t free = static_cast<uint32_t>(m.LastPossibleLeadOut() - start);
+    const bool incremental = m.profile == kProfileDvdR || m.profile == kProfileDvdRwSequential ||
+                             m.profile == kProfileDvdRDl;
+    const uint16_t session = m.state == DiscState::Blank ? 1 : static_cast<uint16_t>(m.SessionCount() + 1);
+    d[3] = static_cast<uint8_t>(session);
+    d[33] = static_cast<uint8_t>(session >> 8);
+    d[5] = 0x04;
+    d[6] = static_cast<uint8_t>(0x40 | (incremental ? 0x20 : 0) | 0x0F);  // blank, data mode unknown
+    d[7] = 0x01;                                                          // NWA valid
+    Put32(&d[8], static_cast<uint32_t>(start));
+    Put32(&d[12], static_cast<uint32_t>(start));
+    Put32(&d[16], free);
+    if (incremental) Put32(&d[20], 16);
+    Put32(&d[24], free);
+    return d;
+}
+
+ScsiResult VirtualRecorder::ReadTrackInformation(const ScsiRequest& r) {
+    const uint8_t addressType = r.cdb[1] & 0x03;
+    const uint32_t value = Get32(&r.cdb[2]);
+    const Medium& m = m_medium;
+    const uint32_t invisibleNumber = m.LastTrackNumber() + 1u;
+    uint32_t number = 0;
+    if (addressType == 0) {
+        const int32_t lba = static_cast<int32_t>(value);
+        if (IsOverwritableProfile(m.profile)) {
+            if (lba >= 0 && static_cast<uint32_t>(lba) < m.capacityBlocks) number = 1;
+        } else {
+            if (m.state != DiscState::Blank || IsRomProfile(m.profile))
+                for (size_t i = 0; i < m.tracks.size(); ++i)
+                    if (lba >= m.tracks[i].start &&
+                        lba < m.tracks[i].start + static_cast<int32_t>(m.tracks[i].length))
+                        number = static_cast<uint32_t>(i + 1);
+            if (number == 0 && m.HasInvisibleTrack() && lba >= m.NextTrackStart() && lba < m.LastPossibleLeadOut())
+                number = invisibleNumber;
+        }
+    } else if (addressType == 1) {
+        number = value != 0xFF ? value : m.HasInvisibleTrack() ? invisibleNumber : 0;
+    } else if (addressType == 2) {
+        if (IsOverwritableProfile(m.profile)) {
+            number = value == 1 ? 1 : 0;
+        } else if (value >= 1 && value <= m.SessionCount() && m.state != DiscState::Blank) {
+            for (size_t i = 0; i < m.tracks.size(); ++i)
+                if (m.tracks[i].session == value) {
+                    number = static_cast<uint32_t>(i + 1);
+                    break;
+                }
+        } else if (m.HasInvisibleTrack() && value == (m.state == DiscState::Blank ? 1u : m.SessionCount() + 1u)) {
+            number = invisibleNumber;
+        }
+    } else {
+        return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    }
+    if (number == 0 || number > 0xFF) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    std::vector<uint8_t> data = TrackInformation(static_cast<uint8_t>(number));
+    if (data.empty()) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    return Reply(r, data, Get16(&r.cdb[7]));
+}
+
+// ---- READ CAPACITY
+
+// The last recorded block; a blank disc answers 0, as CD/DVD drives do.
+ScsiResult VirtualRecorder::ReadCapacity(const ScsiRequest& r) {
+    if ((r.cdb[8] & 0x01) == 0 && Get32(&r.cdb[2]) != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    const std::vector<RecordedTrack> tracks = TocTracks();
+    uint32_t last = 0;
+    if (!tracks.empty()) {
+        const RecordedTrack& t = tracks.back();
+        last = static_cast<uint32_t>(t.start + static_cast<int32_t>(t.length) - 1);
+    }
+    std::vector<uint8_t> data(8, 0);
+    Put32(&data[0], last);
+    Put32(&data[4], 2048);
+    return Reply(r, data, static_cast<uint32_t>(data.size()));
+}
+
+// ---- READ TOC/PMA/ATIP
+
+ScsiResult VirtualRecorder::ReadTocPmaAtip(const ScsiRequest& r) {
+    const bool msf = r.cdb[1] & 0x02;
+    switch (r.cdb[2] & 0x0F) {
+    case 0: return ReadToc(r, msf, r.cdb[6]);
+    case 1: return ReadSessionInfo(r, msf);
+    case 2: return ReadFullToc(r);
+    case 4: return ReadAtip(r);
+    default: return Fail(kSenseIllegalRequest, 0x24, 0x00);  // PMA and CD-TEXT are not modelled
+    }
+}
+
+// A disc without a complete session has no TOC: drives refuse the read.
+ScsiResult VirtualRecorder::ReadToc(const ScsiRequest& r, bool msf, uint8_t first) {
+    const std::vector<RecordedTrack> tracks = TocTracks();
+    if (tracks.empty()) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    const size_t count = tracks.size();
+    if (first != 0xAA && first > count) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    std::vector<uint8_t> data(4, 0);
+    data[2] = 1;
+    data[3] = static_cast<uint8_t>(count);
+    for (size_t i = 0; i < count && first != 0xAA; ++i) {
+        if (i + 1 < first) continue;
+        data.insert(data.end(), {0, static_cast<uint8_t>(0x10 | (tracks[i].control & 0x0F)),
+                                 static_cast<uint8_t>(i + 1), 0});
+        AppendAddress(data, tracks[i].start, msf);
+    }
+    const RecordedTrack& last = tracks.back();
+    data.insert(data.end(), {0, static_cast<uint8_t>(0x10 | (last.control & 0x0F)), 0xAA, 0});
+    AppendAddress(data, last.start + static_cast<int32_t>(last.length), msf);
+    Put16(&data[0], static_cast<uint32_t>(data.size() - 2));
+    return Reply(r, data, Get16(&r.cdb[7]));
+}
+
+ScsiResult VirtualRecorder::ReadSessionInfo(const ScsiRequest& r, bool msf) {
+    const std::vector<RecordedTrack> tracks = TocTracks();
+    if (tracks.empty()) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    const uint16_t lastSession = tracks.back().session;
+    size_t firstOfLast = 0;
+    while (tracks[firstOfLast].session != lastSession) ++firstOfLast;
+    std::vector<uint8_t> data(4, 0);
+    Put16(&data[0], 10);
+    data[2] = 1;
+    data[3] = static_cast<uint8_t>(lastSession);
+    data.insert(data.end(), {0, static_cast<uint8_t>(0x10 | (tracks[firstOfLast].control & 0x0F)),
+                             static_cast<uint8_t>(firstOfLast + 1), 0});
+    AppendAddress(data, tracks[firstOfLast].start, msf);
+    return Reply(r, data, Get16(&r.cdb[7]));
+}
+
+// The lead-in TOC items of every complete session (binary values, as drives return them).
+ScsiResult VirtualRecorder::ReadFullToc(const ScsiRequest& r) {
+    const std::vector<RecordedTrack> tracks = TocTracks();
+    if (m_medium.Family() != MediumFamily::Cd || tracks.empty()) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    const uint16_t lastSession = tracks.back().session;
+    const uint8_t fromSession = std::max<uint8_t>(r.cdb[6], 1);
+    if (fromSession > lastSession) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    std::vector<uint8_t> data(4, 0);
+    data[2] = 1;
+    data[3] = static_cast<uint8_t>(lastSession);
+    auto item = [&](uint16_t session, uint8_t adrControl, uint8_t point, Msf time, uint8_t zero, Msf p) {
+        data.insert(data.end(), {static_cast<uint8_t>(session), adrControl, 0, point, time.m, time.s, time.f,
+                                 zero, p.m, p.s, p.f});
+    };
+    for (uint16_t s = fromSession; s <= lastSession; ++s) {
+        size_t first = tracks.size(), last = 0;
+        for (size_t i = 0; i < tracks.size(); ++i)
+            if (tracks[i].session == s) {
+                first = std::min(first, i);
+                last = i;
+            }
+        if (first == tracks.size()) continue;
+        const uint8_t control = tracks[first].control & 0x0F;
+        const uint8_t adr1 = static_cast<uint8_t>(0x10 | control);
+        std::vector<RecordedTrack> inSession(tracks.begin() + static_cast<long>(first),
+                                             tracks.begin() + static_cast<long>(last) + 1);
+        item(s, adr1, 0xA0, {}, 0, {static_cast<uint8_t>(first + 1), DiscTypeOf(inSession), 0});
+        item(s, adr1, 0xA1, {}, 0, {static_cast<uint8_t>(last + 1), 0, 0});
+        item(s, adr1, 0xA2, {}, 0, LbaToMsf(tracks[last].start + static_cast<int32_t>(tracks[last].length)));
+        for (size_t i = first; i <= last; ++i)
+            item(s, static_cast<uint8_t>(0x10 | (tracks[i].control & 0x0F)), static_cast<uint8_t>(i + 1), {}, 0,
+                 LbaToMsf(tracks[i].start));
+        if (s == lastSession && m_medium.HasInvisibleTrack())
+            item(s, static_cast<uint8_t>(0x50 | control), 0xB0, LbaToMsf(m_medium.NextTrackStart() - 150), 1,
+                 LbaToMsf(m_medium.LastPossibleLeadOut()));
+    }
+    Put16(&data[0], static_cast<uint32_t>(data.size() - 2));
+    return Reply(r, data, Get16(&r.cdb[7]));
+}
+
+// Only recordable CDs carry an ATIP.
+ScsiResult VirtualRecorder::ReadAtip(const ScsiRequest& r) {
+    const uint16_t profile = m_medium.profile;
+    if (profile != kProfileCdR && profile != kProfileCdRw) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    std::vector<uint8_t> data(28, 0);
+    Put16(&data[0], 26);
+    data[4] = 0x50;  // indicative write power
+    data[5] = 0x40;  // unrestricted use
+    data[6] = static_cast<uint8_t>(0x80 | (profile == kProfileCdRw ? 0x40 : 0) | (m_medium.atipDiscSubType & 7) << 3);
+    const Msf leadIn = LbaToMsf(m_medium.atipLeadInStart);
+    const Msf leadOut = LbaToMsf(m_medium.LastPossibleLeadOut());
+    data[8] = leadIn.m; data[9] = leadIn.s; data[10] = leadIn.f;
+    data[12] = leadOut.m; data[13] = leadOut.s; data[14] = leadOut.f;
+    return Reply(r, data, Get16(&r.cdb[7]));
+}
+
+}  // namespace burnlib
