@@ -1,0 +1,150 @@
+#include "framework/PropertySheet.h"
+
+#include "framework/WinApp.h"
+
+namespace {
+// The sheet whose window PropertySheetA is creating on this thread; the sheet callback carries
+// no context of its own.
+thread_local CPropertySheet* t_creatingSheet = nullptr;
+constexpr char kSheetProp[] = "Quillfire.Sheet";
+}  // namespace
+
+CPropertyPage::CPropertyPage(UINT templateId) : CDialog(templateId) {
+    m_psp.dwSize = sizeof(m_psp);
+    m_psp.dwFlags = PSP_DEFAULT;
+    m_psp.hInstance = AfxGetInstanceHandle();
+    m_psp.pszTemplate = MAKEINTRESOURCEA(templateId);
+    m_psp.pfnDlgProc = PageProc;
+    m_psp.lParam = reinterpret_cast<LPARAM>(this);
+}
+
+void CPropertyPage::SetHeader(const std::string& title, const std::string& subtitle) {
+    m_psp.dwFlags = (m_psp.dwFlags & ~PSP_HIDEHEADER) | PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE;
+    m_psp.pszHeaderTitle = title.c_str();
+    m_psp.pszHeaderSubTitle = subtitle.c_str();
+}
+
+void CPropertyPage::HideHeader() {
+    m_psp.dwFlags = (m_psp.dwFlags & ~(PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE)) | PSP_HIDEHEADER;
+}
+
+CPropertySheet* CPropertyPage::GetSheet() const {
+    return CPropertySheet::FromHandle(GetParent());
+}
+
+bool CPropertyPage::OnNotify(NMHDR* header, LRESULT& result) {
+    if (header->hwndFrom != GetParent()) return CDialog::OnNotify(header, result);
+    switch (header->code) {
+    case PSN_SETACTIVE:
+        result = OnSetActive() ? 0 : -1;
+        return true;
+    case PSN_KILLACTIVE:
+        result = OnKillActive() ? FALSE : TRUE;
+        return true;
+    case PSN_WIZNEXT:
+        result = OnWizardNext();
+        return true;
+    case PSN_WIZBACK:
+        result = OnWizardBack();
+        return true;
+    case PSN_WIZFINISH:
+        result = OnWizardFinish() ? FALSE : TRUE;
+        return true;
+    case PSN_QUERYCANCEL:
+        result = OnQueryCancel() ? FALSE : TRUE;
+        return true;
+    case PSN_HELP:
+        OnHelp();
+        result = 0;
+        return true;
+    default:
+        return CDialog::OnNotify(header, result);
+    }
+}
+
+INT_PTR CALLBACK CPropertyPage::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = nullptr;
+    if (msg == WM_INITDIALOG) {
+        // The system passes its copy of the page record; our pointer travels in its lParam.
+        auto* record = reinterpret_cast<PROPSHEETPAGEA*>(lParam);
+        self = reinterpret_cast<CPropertyPage*>(record->lParam);
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, record->lParam);
+    } else {
+        self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    }
+    return self ? Dispatch(self, hwnd, msg, wParam, lParam) : FALSE;
+}
+
+CPropertySheet::CPropertySheet(const char* caption, HWND parent, UINT startPage)
+    : m_caption(caption ? caption : "") {
+    m_psh.dwSize = sizeof(m_psh);
+    m_psh.hwndParent = parent;
+    m_psh.hInstance = AfxGetInstanceHandle();
+    m_psh.nStartPage = startPage;
+}
+
+INT_PTR CPropertySheet::DoModal() {
+    std::vector<HPROPSHEETPAGE> handles;
+    for (CPropertyPage* page : m_pages) {
+        HPROPSHEETPAGE handle = ::CreatePropertySheetPageA(&page->m_psp);
+        if (!handle) {
+            for (HPROPSHEETPAGE made : handles) ::DestroyPropertySheetPage(made);
+            return -1;
+        }
+        handles.push_back(handle);
+    }
+    PROPSHEETHEADERA header = m_psh;
+    header.dwFlags = (header.dwFlags & ~PSH_PROPSHEETPAGE) | PSH_USECALLBACK;
+    header.pszCaption = m_caption.c_str();
+    header.nPages = static_cast<UINT>(handles.size());
+    header.phpage = handles.data();
+    header.pfnCallback = SheetCallback;
+
+    CPropertySheet* outer = t_creatingSheet;
+    t_creatingSheet = this;
+    INT_PTR result = ::PropertySheetA(&header);
+    t_creatingSheet = outer;
+    return result;
+}
+
+int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT msg, LPARAM) {
+    if (msg != PSCB_INITIALIZED || !t_creatingSheet) return 0;
+    CPropertySheet* sheet = t_creatingSheet;
+    t_creatingSheet = nullptr;
+    try {
+        ::SetPropA(hwnd, kSheetProp, sheet);
+        sheet->SubclassWindow(hwnd);
+        sheet->OnInitDialog();
+    } catch (...) {
+    }
+    return 0;
+}
+
+LRESULT CPropertySheet::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return 0;
+    case WM_NCDESTROY:
+        ::RemovePropA(m_hWnd, kSheetProp);
+        break;
+    }
+    return Default(msg, wParam, lParam);
+}
+
+CPropertySheet* CPropertySheet::FromHandle(HWND hwnd) {
+    return hwnd ? static_cast<CPropertySheet*>(::GetPropA(hwnd, kSheetProp)) : nullptr;
+}
+
+CPropertyPage* CPropertySheet::GetActivePage() const {
+    int index = GetActiveIndex();
+    return index >= 0 && index < GetPageCount() ? m_pages[static_cast<size_t>(index)] : nullptr;
+}
+
+int CPropertySheet::GetActiveIndex() const {
+    HWND current = reinterpret_cast<HWND>(Send(PSM_GETCURRENTPAGEHWND));
+    if (!current) return -1;
+    for (size_t i = 0; i < m_pages.size(); ++i)
+        if (m_pages[i]->m_hWnd == current) return static_cast<int>(i);
+    return -1;
+}
