@@ -92,6 +92,16 @@ std::vector<uint8_t> VirtualRecorder::ConfigurationFeatures(uint8_t requestType,
         features.push_back({0x001E, 2, false, family == MediumFamily::Cd, {0, 0, 0, 0}});
     if (readsAny({kProfileDvdRom}))
         features.push_back({0x001F, 1, false, family == MediumFamily::Dvd, {0x01, 0, 0x01, 0}});
+    const bool writesRandom = m_model.CanWrite(kProfileDvdRam) || m_model.CanWrite(kProfileBdRe) ||
+                              m_model.CanWrite(kProfileHdDvdRam);
+    if (writesRandom) {
+        const bool isCurrent = currentIs({kProfileDvdRam, kProfileBdRe, kProfileHdDvdRam});
+        Feature random{0x0020, 1, false, isCurrent, std::vector<uint8_t>(12, 0)};
+        if (isCurrent) Put32(&random.body[0], m_medium.capacityBlocks - 1);
+        Put32(&random.body[4], 2048);
+        Put16(&random.body[8], family == MediumFamily::Bd ? 32 : 16);
+        features.push_back(random);
+    }
     if (m_model.incrementalStreaming) {
         const bool dvd = family == MediumFamily::Dvd;
         Feature inc{0x0021, 1, false,
@@ -104,6 +114,12 @@ std::vector<uint8_t> VirtualRecorder::ConfigurationFeatures(uint8_t requestType,
         while (inc.body.size() % 4 != 0) inc.body.push_back(0);
         features.push_back(inc);
     }
+    const std::initializer_list<uint16_t> formattable = {kProfileDvdRam, kProfileDvdRwRestricted,
+                                                         kProfileDvdRwSequential, kProfileDvdPlusRw, kProfileBdRe};
+    if (std::any_of(formattable.begin(), formattable.end(), [&](uint16_t p) { return m_model.CanWrite(p); }))
+        features.push_back({0x0023, 0, false, currentIs(formattable), {0, 0, 0, 0}});
+    if (writesRandom)
+        features.push_back({0x0024, 0, false, currentIs({kProfileDvdRam, kProfileBdRe, kProfileHdDvdRam}), {0, 0, 0, 0}});
     if (m_model.CanRead(kProfileDvdPlusRw))
         features.push_back({0x002A, 1, false, current == kProfileDvdPlusRw,
                             {static_cast<uint8_t>(m_model.dvdPlusRw ? 1 : 0),

@@ -220,6 +220,17 @@ TEST(Configuration, WriteFeaturesAreCurrentOnlyForMediaTheDriveWritesNow) {
     const std::vector<uint8_t> incremental = FindFeature(GetConfiguration(*Ready("dvd-dl-writer", "dvd-rw-sequential"), 0, 0, 4096).data, 0x0021);
     EXPECT_EQ(incremental.at(2) & 1, 1);
     EXPECT_EQ(incremental.at(8), 16);  // DVD link size
+
+    // Random-writable media are announced by 0020h (with the disc's last block) and 0024h.
+    Answer ram = GetConfiguration(*Ready("dvd-dl-writer", "dvd-ram"), 0, 0, 4096);
+    const std::vector<uint8_t> randomWritable = FindFeature(ram.data, 0x0020);
+    ASSERT_EQ(randomWritable.size(), 16u);
+    EXPECT_EQ(randomWritable[2] & 1, 1);
+    EXPECT_EQ(Be32(randomWritable, 4), 2236704u - 1);
+    EXPECT_EQ(FindFeature(ram.data, 0x0024).at(2) & 1, 1);
+    EXPECT_EQ(FindFeature(ram.data, 0x0023).at(2) & 1, 1);
+    EXPECT_EQ(FindFeature(all.data, 0x0020).at(2) & 1, 0);
+    EXPECT_TRUE(FindFeature(GetConfiguration(*Ready("cdrw-writer", "cd-r-blank"), 0, 0, 4096).data, 0x0020).empty());
 }
 
 // Short allocation lengths: exactly that many bytes move, and the length fields still give the
