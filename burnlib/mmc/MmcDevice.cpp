@@ -1,6 +1,7 @@
 #include "burnlib/mmc/MmcDevice.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -394,11 +395,25 @@ bool MmcDevice::ReadTrack(uint8_t trackNumber, TrackInformation* out) {
     const CommandFailure refused = m_failure;
     DiscInformation disc;
     if (!ReadDiscInformation(&disc)) return false;
-    if (disc.discStatus == 2 || disc.lastTrackInLastSession == 0) {
+    if (disc.lastTrackInLastSession == 0) {
         m_failure = refused;
         return false;
     }
-    return ReadTrackInformation(kTrackAddressNumber, disc.lastTrackInLastSession, out);
+    if (disc.discStatus != 2)
+        return ReadTrackInformation(kTrackAddressNumber, disc.lastTrackInLastSession, out);
+    // A finalized disc takes no further track. Its answer is that track, empty and not
+    // writable, starting where the recorded area ends, so callers see the recorded size rather
+    // than a failure they might take for a blank disc.
+    TrackInformation last;
+    if (!ReadTrackInformation(kTrackAddressNumber, disc.lastTrackInLastSession, &last))
+        return false;
+    TrackInformation next;
+    next.trackNumber = static_cast<uint16_t>(last.trackNumber + 1);
+    next.sessionNumber = last.sessionNumber;
+    next.start = static_cast<int32_t>(
+        std::clamp<int64_t>(static_cast<int64_t>(last.start) + last.size, 0, INT32_MAX));
+    *out = next;
+    return true;
 }
 
 bool MmcDevice::ReadMediaSupport(MediaSupport* out) {
