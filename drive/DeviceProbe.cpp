@@ -59,6 +59,15 @@ void ReadCapacity(DEVICE_RECORD& r) {
     }
 }
 
+// The volume label is asked only of a drive letter's root ("F:\": the backslash is what makes it
+// the root). An empty designation would name the current directory's volume, and a device name
+// that is not a path names nothing; the label then stays empty.
+bool IsDriveLetter(const char* designation) {
+    const char c = designation[0];
+    return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && designation[1] == ':' &&
+           designation[2] == '\0';
+}
+
 void CopyText(char* target, size_t size, const char* text) {
     std::snprintf(target, size, "%s", text);
 }
@@ -115,13 +124,9 @@ bool CDeviceScanner::ProbeDevice(int index) {
         r.m_drive[0] = '\0';
     }
 
-    // Without a designation an empty root would ask for the current directory's volume, some
-    // other disc's label; the label then stays empty. The root of a drive letter needs its
-    // trailing backslash.
     std::memset(r.m_volumeLabel, 0, sizeof(r.m_volumeLabel));
-    if (r.m_drive[0] != '\0') {
-        char root[sizeof(r.m_drive) + 1];
-        std::snprintf(root, sizeof(root), "%s\\", r.m_drive);
+    if (IsDriveLetter(r.m_drive)) {
+        const char root[4] = {r.m_drive[0], ':', '\\', '\0'};
         if (!m_system.getVolumeInformation(root, r.m_volumeLabel, sizeof(r.m_volumeLabel), nullptr,
                                            nullptr, nullptr, nullptr, 0)) {
             std::memset(r.m_volumeLabel, 0, sizeof(r.m_volumeLabel));
