@@ -137,7 +137,9 @@ void CatalogQueries::Check(const std::string& modelName, const std::string& medi
             EXPECT_EQ(writable, 1);
             EXPECT_EQ(start, medium.NextTrackStart());
             EXPECT_EQ(free, static_cast<int32_t>(medium.capacityBlocks) - medium.NextTrackStart());
-            if (medium.state == DiscState::Blank) EXPECT_EQ(start, 0);
+            if (medium.state == DiscState::Blank) {
+                EXPECT_EQ(start, 0);
+            }
         }
         (void)canWrite;
     } else {
@@ -237,8 +239,9 @@ TEST(MediaAndWriteModes, FlagBytesFollowWhatEachModelWrites) {
                 const uint8_t all = modelName == "dvd-reader" ? 0 : 1;
                 for (uint8_t m : modes) EXPECT_EQ(m, all);
             }
-            if (modelName == "dvd-reader")
+            if (modelName == "dvd-reader") {
                 for (uint8_t m : modes) EXPECT_EQ(m, 0);
+            }
             StarBurn_Destroy(&g);
         }
     }
