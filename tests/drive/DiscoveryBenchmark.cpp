@@ -1,6 +1,6 @@
 // How much drive traffic discovery costs: library calls and SCSI commands of one probe and of one
-// scan over four virtual drives, and the wall time they take when every command costs what it
-// costs on a real drive.
+// scan over four catalog drives, and the wall time they take when every command costs what a
+// query costs on a real drive (argument 1: microseconds per command, default 2000).
 #include <windows.h>
 
 #include <chrono>
@@ -10,14 +10,17 @@
 #include <cstring>
 #include <mutex>
 
-#include "VirtualDrives.h"
+#include "burnlib/api/DeviceProvider.h"
+#include "burnlib/api/VirtualDeviceProvider.h"
+#include "burnlib/virtual/Catalog.h"
+#include "burnlib/virtual/VirtualRecorder.h"
+#include "drive/StarBurn.h"
 #include "burnlib/api/ApiStatistics.h"
 #include "drive/DeviceScanner.h"
 
 namespace {
 
 using burnlib::ApiStatistics;
-using namespace drivetest;
 using Clock = std::chrono::steady_clock;
 
 struct Done {
@@ -42,7 +45,7 @@ void Print(const char* title, const ApiStatistics& stats, double milliseconds) {
     std::printf("%s\n", title);
     std::printf("  library calls: %llu\n", static_cast<unsigned long long>(stats.TotalCalls()));
     for (const auto& [name, count] : stats.calls) {
-        std::printf("    %-56s %6llu\n", name.c_str(), static_cast<unsigned long long>(count));
+        std::printf("    %-62s %6llu\n", name.c_str(), static_cast<unsigned long long>(count));
     }
     std::printf("  SCSI commands: %llu\n", static_cast<unsigned long long>(stats.scsiCommands));
     for (const auto& [opcode, count] : stats.commandsByOpcode) {
@@ -55,58 +58,62 @@ double Since(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+std::shared_ptr<burnlib::VirtualRecorder> Recorder(const char* model, const char* medium,
+                                                   long latencyMicroseconds) {
+    auto recorder = std::make_shared<burnlib::VirtualRecorder>(*burnlib::DriveModelByName(model),
+                                                               *burnlib::MediumByName(medium));
+    recorder->SetCommandLatency(std::chrono::microseconds(latencyMicroseconds));
+    return recorder;
+}
+
+void BenchProbe(const char* model, const char* medium, long latency) {
+    burnlib::SetDeviceProvider(burnlib::MakeVirtualDeviceProvider({Recorder(model, medium, latency)}));
+    StarBurn_UpStartEx();
+    CDeviceScanner scanner;
+    DEVICE_RECORD record;
+    record.m_accessKind = kAccessByName;
+    std::strcpy(record.m_deviceName, "CdRom0");
+    scanner.GetDeviceArray().Add(record);
+    ApiStatistics::Reset();
+    const Clock::time_point start = Clock::now();
+    scanner.ProbeDevice(0);
+    const double ms = Since(start);
+    const DEVICE_RECORD& r = scanner.GetDeviceArray().GetAt(0);
+    char title[256];
+    std::snprintf(title, sizeof(title), "one probe: %s with %s (%s, %s, %zu write / %zu read speeds)",
+                  model, medium, r.m_mediaName, r.m_sizeText, r.m_writeSpeeds.size(),
+                  r.m_readSpeeds.size());
+    Print(title, ApiStatistics::Get(), ms);
+    StarBurn_DownShut();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const long latencyMicroseconds = argc > 1 ? std::atol(argv[1]) : 2000;
-    std::printf("per-command latency: %ld us\n\n", latencyMicroseconds);
+    const long latency = argc > 1 ? std::atol(argv[1]) : 2000;
+    std::printf("per-command latency: %ld us\n\n", latency);
 
-    auto provider = std::make_shared<TestDeviceProvider>();
-    auto recorders = {
-        provider->Add("CdRom0", CdWriter(StandardCdSteps()), BlankCdR()),
-        provider->Add("CdRom1", DvdWriter({1385, 2770, 3324, 5540, 8310, 11080, 16620, 22160}),
-                      BlankDvdPlusR()),
-        provider->Add("CdRom2", DvdWriter({1385, 2770, 5540, 11080, 22160}), NoDisc()),
-        provider->Add("CdRom3", DvdReader(), ClosedCdR(200000)),
-    };
-    for (const auto& recorder : recorders) {
-        recorder->SetCommandLatency(std::chrono::microseconds(latencyMicroseconds));
-    }
-    LibrarySession session(provider);
+    BenchProbe("cdrw-writer", "cd-r-blank", latency);
+    BenchProbe("dvd-dl-writer", "dvd+r-blank", latency);
+    BenchProbe("dvd-dl-writer", "none", latency);
 
-    {
-        CDeviceScanner scanner;
-        DEVICE_RECORD record;
-        record.m_accessKind = kAccessByName;
-        std::strcpy(record.m_deviceName, "CdRom0");
-        scanner.GetDeviceArray().Add(record);
-        ApiStatistics::Reset();
-        const Clock::time_point start = Clock::now();
-        scanner.ProbeDevice(0);
-        Print("one probe (CD writer, blank CD-R)", ApiStatistics::Get(), Since(start));
-    }
-    {
-        CDeviceScanner scanner;
-        DEVICE_RECORD record;
-        record.m_accessKind = kAccessByName;
-        std::strcpy(record.m_deviceName, "CdRom1");
-        scanner.GetDeviceArray().Add(record);
-        ApiStatistics::Reset();
-        const Clock::time_point start = Clock::now();
-        scanner.ProbeDevice(0);
-        Print("one probe (DVD writer, blank DVD+R)", ApiStatistics::Get(), Since(start));
-    }
-    {
-        CDeviceScanner scanner;
-        Done done;
-        ApiStatistics::Reset();
-        const Clock::time_point start = Clock::now();
-        scanner.StartScan(Done::OnComplete, &done, kTransportSpti, true);
-        const int kept = done.Wait();
-        const double ms = Since(start);
-        char title[128];
-        std::snprintf(title, sizeof(title), "one SPTI scan, four drives (%d kept)", kept);
-        Print(title, ApiStatistics::Get(), ms);
-    }
+    burnlib::SetDeviceProvider(burnlib::MakeVirtualDeviceProvider({
+        Recorder("dvd-dl-writer", "dvd+r-blank", latency),
+        Recorder("cdrw-writer", "cd-r-blank", latency),
+        Recorder("dvd-reader", "dvd-rom", latency),
+        Recorder("bd-writer", "none", latency),
+    }));
+    StarBurn_UpStartEx();
+    CDeviceScanner scanner;
+    Done done;
+    ApiStatistics::Reset();
+    const Clock::time_point start = Clock::now();
+    scanner.StartScan(Done::OnComplete, &done, kTransportSpti, true);
+    const int kept = done.Wait();
+    const double ms = Since(start);
+    char title[128];
+    std::snprintf(title, sizeof(title), "one SPTI scan, four catalog drives (%d kept)", kept);
+    Print(title, ApiStatistics::Get(), ms);
+    StarBurn_DownShut();
     return 0;
 }
