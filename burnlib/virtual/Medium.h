@@ -75,7 +75,7 @@ struct Medium {
     bool Present() const { return profile != kProfileNone || notReady; }
     MediumFamily Family() const { return FamilyOfProfile(profile); }
     uint16_t SessionCount() const;  // recorded sessions
-    uint8_t LastTrackNumber() const { return static_cast<uint8_t>(tracks.size()); }
+    uint8_t LastTrackNumber() const { return static_cast<uint8_t>(tracks.size() < 255 ? tracks.size() : 255); }
     int32_t RecordedEnd() const;    // first LBA after the last recorded track
     // Start of the next track a sequential disc would get (its invisible track).
     int32_t NextTrackStart() const;

@@ -81,7 +81,9 @@ std::vector<uint8_t> VirtualRecorder::ConfigurationFeatures(uint8_t requestType,
     features.push_back({0x0002, 1, true, true, {0x02, 0, 0, 0}});              // OCEvent
     features.push_back({0x0003, 0, true, true, {0x29, 0, 0, 0}});              // tray, eject, lock
     {
-        Feature random{0x0010, 0, false, current != kProfileNone, std::vector<uint8_t>(8, 0)};
+        // Readable blocks exist only once something is recorded.
+        const bool readable = current != kProfileNone && !TocTracks().empty();
+        Feature random{0x0010, 0, false, readable, std::vector<uint8_t>(8, 0)};
         Put32(&random.body[0], 2048);
         Put16(&random.body[4], family == MediumFamily::Cd ? 1 : family == MediumFamily::Bd ? 32 : 16);
         features.push_back(random);
