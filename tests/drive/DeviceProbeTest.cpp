@@ -263,4 +263,38 @@ TEST_F(DeviceProbeTest, WriteMethodsLandInTheirOwnFields) {
     EXPECT_STREQ(Record(2).m_product, "DVD READER");
 }
 
+// The drive's answer about the next track, rewritten to say it starts at block 0 while the disc
+// cannot be written; the table of contents still lists the recorded track.
+class NextTrackAtZero : public burnlib::ScsiTarget {
+public:
+    explicit NextTrackAtZero(std::shared_ptr<burnlib::VirtualRecorder> drive) : m_drive(drive) {}
+    burnlib::ScsiResult Execute(const burnlib::ScsiRequest& request) override {
+        burnlib::ScsiResult result = m_drive->Execute(request);
+        if (request.cdb[0] == kReadTrackInformation && result.Good() && result.transferred >= 28) {
+            request.data[7] &= 0xFE;               // next writable address not valid
+            std::memset(request.data + 8, 0, 4);   // track start address
+            std::memset(request.data + 24, 0, 4);  // track size
+        }
+        return result;
+    }
+
+private:
+    std::shared_ptr<burnlib::VirtualRecorder> m_drive;
+};
+
+TEST_F(DeviceProbeTest, NextTrackAtBlockZeroMakesTheDiscBlankWhateverTheTableSays) {
+    auto recorder = std::make_shared<burnlib::VirtualRecorder>(CdWriter(StandardCdSteps()),
+                                                               ClosedCdR(359850));
+    m_provider->AddTarget("CdRom0", std::make_shared<NextTrackAtZero>(recorder));
+    Start();
+    DEVICE_RECORD& r = AddNamed("CdRom0");
+    EXPECT_TRUE(m_scanner.ProbeDevice(0));
+    EXPECT_TRUE(r.m_isBlank);
+    EXPECT_FALSE(r.m_appendable);
+    EXPECT_EQ(r.m_recordedBlocks, 0);
+    EXPECT_EQ(r.m_usedBytes, 736972800);
+    EXPECT_EQ(r.m_freeBytes, 0);
+    EXPECT_STREQ(r.m_sizeText, "Blank");
+}
+
 }  // namespace

@@ -14,10 +14,11 @@ std::shared_ptr<VirtualRecorder> TestDeviceProvider::Add(const std::string& name
     TestDrive drive;
     drive.name = name;
     drive.address = ScsiAddress{1, 0, static_cast<uint8_t>(m_drives.size()), 0};
-    drive.recorder = std::make_shared<VirtualRecorder>(std::move(model), std::move(medium));
+    auto recorder = std::make_shared<VirtualRecorder>(std::move(model), std::move(medium));
+    drive.target = recorder;
     drive.refuseFromOpen = refuseFromOpen;
     m_drives.push_back(drive);
-    return drive.recorder;
+    return recorder;
 }
 
 std::shared_ptr<VirtualRecorder> TestDeviceProvider::AddAt(ScsiAddress address, char dosLetter,
@@ -27,9 +28,19 @@ std::shared_ptr<VirtualRecorder> TestDeviceProvider::AddAt(ScsiAddress address, 
     drive.name = "CdRom" + std::to_string(m_drives.size());
     drive.address = address;
     drive.dosLetter = dosLetter;
-    drive.recorder = std::make_shared<VirtualRecorder>(std::move(model), std::move(medium));
+    auto recorder = std::make_shared<VirtualRecorder>(std::move(model), std::move(medium));
+    drive.target = recorder;
     m_drives.push_back(drive);
-    return drive.recorder;
+    return recorder;
+}
+
+void TestDeviceProvider::AddTarget(const std::string& name, std::shared_ptr<ScsiTarget> target) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    TestDrive drive;
+    drive.name = name;
+    drive.address = ScsiAddress{1, 0, static_cast<uint8_t>(m_drives.size()), 0};
+    drive.target = std::move(target);
+    m_drives.push_back(drive);
 }
 
 void TestDeviceProvider::Remove(const std::string& name) {
@@ -53,7 +64,7 @@ std::unique_ptr<ScsiTransport> TestDeviceProvider::Open(TestDrive* drive, OpenFa
     if (drive != nullptr) {
         ++drive->opens;
         if (drive->refuseFromOpen == 0 || drive->opens < drive->refuseFromOpen) {
-            return std::make_unique<VirtualTransport>(drive->recorder, drive->address);
+            return std::make_unique<VirtualTransport>(drive->target, drive->address);
         }
     }
     if (failure != nullptr) {

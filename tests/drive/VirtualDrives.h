@@ -19,7 +19,7 @@ struct TestDrive {
     std::string name;                      // "CdRom0"
     burnlib::ScsiAddress address;
     char dosLetter = 0;
-    std::shared_ptr<burnlib::VirtualRecorder> recorder;
+    std::shared_ptr<burnlib::ScsiTarget> target;
     uint32_t refuseFromOpen = 0;           // opens from this one on (1 = the first) fail; 0 never
     uint32_t opens = 0;
 };
@@ -33,6 +33,8 @@ public:
     std::shared_ptr<burnlib::VirtualRecorder> AddAt(burnlib::ScsiAddress address, char dosLetter,
                                                     burnlib::DriveModel model,
                                                     burnlib::Medium medium);
+    // Any command target (a recorder whose answers a test rewrites).
+    void AddTarget(const std::string& name, std::shared_ptr<burnlib::ScsiTarget> target);
     void Remove(const std::string& name);
     // Every name the library tried to open, in order, found or not.
     std::vector<std::string> TriedNames() const;
