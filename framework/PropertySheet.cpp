@@ -32,6 +32,14 @@ CPropertySheet* CPropertyPage::GetSheet() const {
     return CPropertySheet::FromHandle(GetParent());
 }
 
+bool CPropertyPage::OnCommand(UINT id, UINT code, HWND control) {
+    if (id == ID_HELP && !control) {
+        OnHelp();
+        return true;
+    }
+    return CDialog::OnCommand(id, code, control);
+}
+
 bool CPropertyPage::OnNotify(NMHDR* header, LRESULT& result) {
     if (header->hwndFrom != GetParent()) return CDialog::OnNotify(header, result);
     switch (header->code) {

@@ -38,8 +38,9 @@ protected:
     virtual BOOL OnQueryCancel() { return TRUE; }
     // The sheet's Help button: the help command goes through this page's commands, then the
     // application's.
-    virtual void OnHelp() { OnCommand(ID_HELP, 0, nullptr); }
+    virtual void OnHelp() { CDialog::OnCommand(ID_HELP, 0, nullptr); }
 
+    bool OnCommand(UINT id, UINT code, HWND control) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
 
 private:

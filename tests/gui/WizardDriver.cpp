@@ -1,0 +1,237 @@
+#include "tests/gui/WizardDriver.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdio>
+
+bool PollUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(20);
+    }
+}
+
+namespace {
+BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
+struct ProcessFilter {
+    DWORD processId;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectOfProcess(HWND hwnd, LPARAM param) {
+    auto* filter = reinterpret_cast<ProcessFilter*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == filter->processId) filter->windows.push_back(hwnd);
+    return TRUE;
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    ::GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND hwnd) {
+    char text[2048] = {};
+    // WM_GETTEXT crosses threads and processes; GetWindowText would not ask another process.
+    ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+    return text;
+}
+
+HWND FindIn(const std::vector<HWND>& windows, bool sheet) {
+    for (HWND hwnd : windows)
+        if (::IsWindowVisible(hwnd) && IsDialogWindow(hwnd) && IsWizardSheet(hwnd) == sheet)
+            return hwnd;
+    return nullptr;
+}
+}  // namespace
+
+std::vector<HWND> WindowsOfThread(DWORD threadId) {
+    std::vector<HWND> windows;
+    ::EnumThreadWindows(threadId, Collect, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> WindowsOfProcess(DWORD processId) {
+    ProcessFilter filter{processId, {}};
+    ::EnumWindows(CollectOfProcess, reinterpret_cast<LPARAM>(&filter));
+    return filter.windows;
+}
+
+bool IsDialogWindow(HWND hwnd) {
+    return ClassOf(hwnd) == "#32770";
+}
+
+bool IsWizardSheet(HWND hwnd) {
+    DWORD_PTR page = 0;
+    ::SendMessageTimeoutA(hwnd, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &page);
+    return page != 0;
+}
+
+std::vector<HWND> VisibleDialogs(const std::vector<HWND>& windows) {
+    std::vector<HWND> dialogs;
+    for (HWND hwnd : windows)
+        if (::IsWindowVisible(hwnd) && IsDialogWindow(hwnd) && !IsWizardSheet(hwnd))
+            dialogs.push_back(hwnd);
+    return dialogs;
+}
+
+MessageBoxInfo ReadMessageBox(HWND box) {
+    MessageBoxInfo info;
+    info.window = box;
+    info.caption = TextOf(box);
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child)) continue;
+        std::string cls = ClassOf(child);
+        LONG style = ::GetWindowLongA(child, GWL_STYLE);
+        if (cls == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+            DWORD_PTR icon = 0;
+            ::SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+            info.hasIcon = icon != 0;
+        } else if (cls == "Static" && info.text.empty()) {
+            info.text = TextOf(child);
+        } else if (cls == "Button") {
+            info.buttons.push_back(::GetDlgCtrlID(child));
+        }
+    }
+    return info;
+}
+
+HWND WizardDriver::ActivePage() const {
+    DWORD_PTR page = 0;
+    ::SendMessageTimeoutA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &page);
+    return reinterpret_cast<HWND>(page);
+}
+
+bool WizardDriver::WaitForPage(HWND page, DWORD timeoutMs) const {
+    return PollUntil([&] { return ActivePage() == page && ::IsWindowVisible(page); }, timeoutMs);
+}
+
+std::string WizardDriver::ControlText(int id) const {
+    return TextOf(::GetDlgItem(ActivePage(), id));
+}
+
+std::string WizardDriver::SheetControlText(int id) const {
+    return TextOf(::GetDlgItem(m_sheet, id));
+}
+
+bool WizardDriver::IsButtonEnabled(int id) const {
+    HWND button = ::GetDlgItem(m_sheet, id);
+    return button && ::IsWindowVisible(button) && ::IsWindowEnabled(button);
+}
+
+bool WizardDriver::IsButtonChecked(int id) const {
+    DWORD_PTR state = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(ActivePage(), id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                          &state);
+    return state == BST_CHECKED;
+}
+
+void WizardDriver::ClickControl(int id) const {
+    ::PostMessageA(::GetDlgItem(ActivePage(), id), BM_CLICK, 0, 0);
+}
+
+void WizardDriver::Press(int psButton) const {
+    ::PostMessageA(m_sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(psButton), 0);
+}
+
+void WizardDriver::SendSystemCommand(UINT id) const {
+    ::PostMessageA(m_sheet, WM_SYSCOMMAND, id, 0);
+}
+
+std::vector<std::pair<UINT, std::string>> WizardDriver::SystemMenuItems() const {
+    std::vector<std::pair<UINT, std::string>> items;
+    HMENU menu = ::GetSystemMenu(m_sheet, FALSE);
+    int count = ::GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        char text[256] = {};
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+        items.emplace_back(info.fType & MFT_SEPARATOR ? 0u : info.wID,
+                           info.fType & MFT_SEPARATOR ? std::string("-") : std::string(text));
+    }
+    return items;
+}
+
+HWND WaitForSheetOfThread(DWORD threadId, DWORD timeoutMs) {
+    HWND found = nullptr;
+    PollUntil([&] { return (found = FindIn(WindowsOfThread(threadId), true)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND WaitForSheetOfProcess(DWORD processId, DWORD timeoutMs) {
+    HWND found = nullptr;
+    PollUntil([&] { return (found = FindIn(WindowsOfProcess(processId), true)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND WaitForDialogOfThread(DWORD threadId, DWORD timeoutMs) {
+    HWND found = nullptr;
+    PollUntil([&] { return (found = FindIn(WindowsOfThread(threadId), false)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND WaitForDialogOfProcess(DWORD processId, DWORD timeoutMs) {
+    HWND found = nullptr;
+    PollUntil([&] { return (found = FindIn(WindowsOfProcess(processId), false)) != nullptr; },
+              timeoutMs);
+    return found;
+}
+
+void PressDialogButton(HWND dialog, int id) {
+    ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+bool SaveScreenshot(const std::string& path) {
+    int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bitmap) {
+        HGDIOBJ old = ::SelectObject(memory, bitmap);
+        ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        ::GdiFlush();
+        DWORD rowBytes = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+        DWORD imageBytes = rowBytes * static_cast<DWORD>(height);
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;  // "BM"
+        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+        file.bfSize = file.bfOffBits + imageBytes;
+        info.bmiHeader.biSizeImage = imageBytes;
+        if (FILE* out = std::fopen(path.c_str(), "wb")) {
+            ok = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                 std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                 std::fwrite(bits, 1, imageBytes, out) == imageBytes;
+            ok = std::fclose(out) == 0 && ok;
+        }
+        ::SelectObject(memory, old);
+        ::DeleteObject(bitmap);
+    }
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return ok;
+}

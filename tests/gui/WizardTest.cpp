@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "app/PSQuillfire.h"
+#include "framework/Strings.h"
+#include "framework/WinApp.h"
+#include "res/resource.h"
+#include "tests/gui/WizardRun.h"
+
+namespace {
+
+// The wizard with its help counted instead of opened.
+class TestWizard : public CPSQuillfire {
+public:
+    TestWizard() : CPSQuillfire("Quillfire Wizard") {}
+    void ShowHelp() override { ++m_helpRequests; }
+    std::atomic<int> m_helpRequests{0};
+};
+
+struct PageExpectation {
+    UINT templateId;
+    const char* title;  // null: exterior page without header
+    const char* subtitle;
+};
+
+const PageExpectation kPages[] = {
+    {IDD_WELCOME, nullptr, nullptr},
+    {IDD_TRANSPORT, "SCSI Transport", "The SCSI transport is a method to access devices."},
+    {IDD_DEVICE, "Burning Device", "Device to use for file system image burning."},
+    {IDD_IMAGE, "Image File", "Source image file to burn."},
+    {IDD_MODE, "Burning Mode", "You can choose burning mode."},
+    {IDD_OPTIONS, "Burning Options", "You can choose various burning options."},
+    {IDD_SUMMARY, "Options Summary",
+     "Review the data CD/DVD/Blu-Ray/HD-DVD options you have chosen before proceed with burning."},
+    {IDD_BURNING, "Burning", "Burning file system image..."},
+    {IDD_FINISH, nullptr, nullptr},
+};
+
+HWND PageWindow(CPSQuillfire& sheet, int index) {
+    return sheet.GetPage(index)->m_hWnd;
+}
+
+// Presses Next and waits until the page of that index is shown.
+bool NextTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
+    driver.Press(PSBTN_NEXT);
+    return PollUntil([&] {
+        HWND page = PageWindow(sheet, index);
+        return page && driver.ActivePage() == page && ::IsWindowVisible(page);
+    });
+}
+
+bool BackTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
+    driver.Press(PSBTN_BACK);
+    return driver.WaitForPage(PageWindow(sheet, index));
+}
+
+}  // namespace
+
+TEST(Wizard, ShowsItsNinePagesInOrderWithTheirHeaders) {
+    TestWizard sheet;
+    ASSERT_EQ(sheet.GetPageCount(), 9);
+    for (int i = 0; i < 9; ++i) {
+        SCOPED_TRACE(i);
+        const PROPSHEETPAGEA& record = sheet.GetPage(i)->m_psp;
+        EXPECT_EQ(sheet.GetPage(i)->GetTemplateId(), kPages[i].templateId);
+        EXPECT_TRUE(record.dwFlags & PSP_HASHELP);
+        if (kPages[i].title) {
+            EXPECT_FALSE(record.dwFlags & PSP_HIDEHEADER);
+            ASSERT_TRUE(record.dwFlags & PSP_USEHEADERTITLE);
+            ASSERT_TRUE(record.dwFlags & PSP_USEHEADERSUBTITLE);
+            EXPECT_STREQ(record.pszHeaderTitle, kPages[i].title);
+            EXPECT_STREQ(record.pszHeaderSubTitle, kPages[i].subtitle);
+        } else {
+            EXPECT_TRUE(record.dwFlags & PSP_HIDEHEADER);
+            EXPECT_FALSE(record.dwFlags & (PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE));
+        }
+    }
+    EXPECT_EQ(sheet.m_psh.dwFlags & 0x01088200u, 0x01088200u);
+
+    bool finished = false;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        for (int i = 1; i < 9; ++i) ASSERT_TRUE(NextTo(driver, sheet, i)) << "page " << i;
+        // The last page offers Finish only, and Finish ends the wizard.
+        ASSERT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonFinish); }));
+        EXPECT_FALSE(driver.IsButtonEnabled(kButtonBack));
+        driver.Press(PSBTN_FINISH);
+        finished = PollUntil([&] { return !driver.IsOpen(); });
+    });
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(sheet.m_transport, 1);
+}
+
+TEST(Wizard, WelcomeOffersNextOnlyAndTransportBackAndNext) {
+    TestWizard sheet;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); }));
+        EXPECT_FALSE(driver.IsButtonEnabled(kButtonBack));
+        EXPECT_EQ(driver.ControlText(IDC_WELCOME_TITLE), "Welcome to Quillfire Wizard");
+        ASSERT_TRUE(NextTo(driver, sheet, 1));
+        EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonBack); }));
+        EXPECT_TRUE(driver.IsButtonEnabled(kButtonNext));
+        // Every arrival on the welcome page sets its buttons again.
+        ASSERT_TRUE(BackTo(driver, sheet, 0));
+        EXPECT_TRUE(PollUntil([&] { return !driver.IsButtonEnabled(kButtonBack); }));
+        EXPECT_TRUE(driver.IsButtonEnabled(kButtonNext));
+    });
+}
+
+TEST(Wizard, WelcomeTitleIsBoldVerdanaAndTheOtherTextsAreNot) {
+    TestWizard sheet;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        HWND page = driver.ActivePage();
+        auto fontOf = [](HWND control) {
+            LOGFONTA font{};
+            HFONT handle = reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0));
+            ::GetObjectA(handle, sizeof font, &font);
+            return font;
+        };
+        LOGFONTA title = fontOf(::GetDlgItem(page, IDC_WELCOME_TITLE));
+        EXPECT_EQ(title.lfWeight, FW_BOLD);
+        EXPECT_STREQ(title.lfFaceName, "Verdana");
+        LOGFONTA body = fontOf(::GetWindow(::GetDlgItem(page, IDC_WELCOME_TITLE), GW_HWNDNEXT));
+        EXPECT_NE(body.lfWeight, FW_BOLD);
+        HFONT first = sheet.m_pageWelcome.m_titleFont.GetSafeHandle();
+        ASSERT_TRUE(NextTo(driver, sheet, 1));
+        ASSERT_TRUE(BackTo(driver, sheet, 0));
+        EXPECT_EQ(sheet.m_pageWelcome.m_titleFont.GetSafeHandle(), first);
+    });
+}
+
+TEST(Wizard, TransportDefaultsToSptiAndStoresTheChoiceOnEveryNext) {
+    TestWizard sheet;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        ASSERT_TRUE(NextTo(driver, sheet, 1));
+        // Wine reports the NT family, where SPTI exists.
+        EXPECT_TRUE(driver.IsButtonChecked(IDC_SPTI));
+        EXPECT_FALSE(driver.IsButtonChecked(IDC_ASPI));
+        EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(driver.ActivePage(), IDC_SPTI)));
+        EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(driver.ActivePage(), IDC_ASPI)));
+
+        driver.ClickControl(IDC_ASPI);
+        ASSERT_TRUE(PollUntil([&] { return driver.IsButtonChecked(IDC_ASPI); }));
+        EXPECT_FALSE(driver.IsButtonChecked(IDC_SPTI));
+        ASSERT_TRUE(NextTo(driver, sheet, 2));
+        EXPECT_EQ(sheet.m_transport, 0);
+
+        // The choice survives Back, and Next reads it again.
+        sheet.m_transport = 7;
+        ASSERT_TRUE(BackTo(driver, sheet, 1));
+        EXPECT_TRUE(driver.IsButtonChecked(IDC_ASPI));
+        ASSERT_TRUE(NextTo(driver, sheet, 2));
+        EXPECT_EQ(sheet.m_transport, 0);
+
+        ASSERT_TRUE(BackTo(driver, sheet, 1));
+        driver.ClickControl(IDC_SPTI);
+        ASSERT_TRUE(PollUntil([&] { return driver.IsButtonChecked(IDC_SPTI); }));
+        ASSERT_TRUE(NextTo(driver, sheet, 2));
+        EXPECT_EQ(sheet.m_transport, 1);
+    });
+}
+
+TEST(Wizard, SystemMenuEndsWithTheAboutEntryAndHelpButtonIsRelabelled) {
+    TestWizard sheet;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        auto items = driver.SystemMenuItems();
+        ASSERT_GE(items.size(), 2u);
+        EXPECT_EQ(items[items.size() - 2].second, "-");
+        EXPECT_EQ(items.back().first, 16u);
+        EXPECT_EQ(items.back().second, "&About Quillfire...");
+        EXPECT_EQ(driver.SheetControlText(IDHELP), "Help");
+    });
+}
+
+TEST(Wizard, AboutEntryOpensTheAboutBoxWithItsVersionLine) {
+    TestWizard sheet;
+    DWORD uiThread = ::GetCurrentThreadId();
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        driver.SendSystemCommand(16);
+        HWND about = WaitForDialogOfThread(uiThread);
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(CWnd::GetWindowTextOf(about), "About Quillfire Wizard");
+        EXPECT_EQ(CWnd::GetWindowTextOf(::GetDlgItem(about, IDC_ABOUT_VERSION)),
+                  "Quillfire  Version 1.1.00");
+        // Modal over the wizard.
+        EXPECT_FALSE(::IsWindowEnabled(driver.Sheet()));
+        PressDialogButton(about, IDOK);
+        EXPECT_TRUE(PollUntil([&] { return !::IsWindow(about); }));
+        EXPECT_TRUE(PollUntil([&] { return ::IsWindowEnabled(driver.Sheet()) != FALSE; }));
+        EXPECT_TRUE(driver.IsOpen());
+    });
+}
+
+TEST(Wizard, HelpButtonOpensTheWizardHelpOnEveryPage) {
+    TestWizard sheet;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        for (int i = 0; i < 9; ++i) {
+            if (i > 0) {
+                ASSERT_TRUE(NextTo(driver, sheet, i));
+            }
+            driver.Press(PSBTN_HELP);
+            EXPECT_TRUE(PollUntil([&] { return sheet.m_helpRequests == i + 1; })) << "page " << i;
+        }
+    });
+}
+
+TEST(Wizard, ClosingFromTheTitleBarActsAsCancelWhenNothingIsBurning) {
+    TestWizard sheet;
+    DWORD uiThread = ::GetCurrentThreadId();
+    bool closed = false;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        ASSERT_TRUE(NextTo(driver, sheet, 1));
+        driver.SendSystemCommand(SC_CLOSE);
+        closed = PollUntil([&] { return !driver.IsOpen(); });
+        EXPECT_TRUE(VisibleDialogs(WindowsOfThread(uiThread)).empty());
+    });
+    EXPECT_TRUE(closed);
+}
+
+TEST(Wizard, ClosingIsRefusedWhileTheBurningPageWrites) {
+    TestWizard sheet;
+    DWORD uiThread = ::GetCurrentThreadId();
+    sheet.m_pageBurning.m_burning = 1;  // set before the wizard's thread reads it
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        for (int i = 1; i <= 7; ++i) ASSERT_TRUE(NextTo(driver, sheet, i));
+        // The low four bits of a system command are the system's own; they change nothing.
+        for (UINT command : {UINT{SC_CLOSE}, UINT{SC_CLOSE | 2}}) {
+            SCOPED_TRACE(command);
+            driver.SendSystemCommand(command);
+            HWND box = WaitForDialogOfThread(uiThread);
+            ASSERT_NE(box, nullptr);
+            MessageBoxInfo info = ReadMessageBox(box);
+            EXPECT_EQ(info.text, "Sorry, cannot close application now. Please wait for burning completion");
+            EXPECT_EQ(info.caption, AfxGetApp()->GetAppName());
+            EXPECT_FALSE(info.hasIcon);
+            EXPECT_EQ(info.buttons, std::vector<int>{IDOK});
+            PressDialogButton(box, IDOK);
+            ASSERT_TRUE(PollUntil([&] { return !::IsWindow(box); }));
+            EXPECT_TRUE(driver.IsOpen());
+            EXPECT_EQ(driver.ActivePage(), PageWindow(sheet, 7));
+        }
+        // Another page than the burning page closes as usual.
+        ASSERT_TRUE(BackTo(driver, sheet, 6));
+        driver.SendSystemCommand(SC_CLOSE);
+        EXPECT_TRUE(PollUntil([&] { return !driver.IsOpen(); }));
+    });
+}
