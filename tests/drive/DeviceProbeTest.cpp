@@ -143,6 +143,32 @@ TEST_F(DeviceProbeTest, AddressedDriveTakesTheLibraryNameWithoutItsPrefix) {
     EXPECT_EQ(ApiStatistics::Get().Calls("StarBurn_CdvdBurnerGrabber_Create"), 3u);
 }
 
+TEST_F(DeviceProbeTest, AddressedDriveWithoutLetterGetsNoLabelAndNoOverflow) {
+    // Without a letter the library names the device itself; a name too long for m_drive is
+    // dropped rather than cut, and a name that is not a drive letter is not asked for a label.
+    m_provider->AddAt(burnlib::ScsiAddress{1, 0, 0, 0}, 0, CdWriter(StandardCdSteps()), BlankCdR(),
+                      "CdRom0");
+    m_provider->AddAt(burnlib::ScsiAddress{1, 0, 1, 0}, 0, CdWriter(StandardCdSteps()), BlankCdR(),
+                      "OpticalDriveNumber1");
+    Start();
+    FakeSystem::labels = {{"CdRom0\\", "WRONG"}, {"CdRom0", "WRONG"}};
+    for (uint8_t target : {0, 1}) {
+        DEVICE_RECORD added;
+        added.m_accessKind = kAccessByAddress;
+        const uint8_t address[5] = {0, 1, 0, target, 0};
+        std::memcpy(added.m_address, address, sizeof(address));
+        std::strcpy(added.m_drive, "X:");
+        m_scanner.GetDeviceArray().Add(added);
+    }
+    EXPECT_TRUE(m_scanner.ProbeDevice(0));
+    EXPECT_TRUE(m_scanner.ProbeDevice(1));
+    EXPECT_STREQ(Record(0).m_drive, "CdRom0");
+    EXPECT_STREQ(Record(1).m_drive, "");
+    EXPECT_STREQ(Record(0).m_volumeLabel, "");
+    EXPECT_TRUE(FakeSystem::labelQueries.empty());
+    EXPECT_STREQ(Record(1).m_product, "CD WRITER");
+}
+
 TEST_F(DeviceProbeTest, DriveWithoutReadyDiscIsEmptyAndKeepsItsCapacity) {
     for (const burnlib::Medium& medium : {NotReadyDisc(), NoDisc()}) {
         SCOPED_TRACE(medium.shortName);

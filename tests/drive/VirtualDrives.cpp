@@ -22,10 +22,11 @@ std::shared_ptr<VirtualRecorder> TestDeviceProvider::Add(const std::string& name
 }
 
 std::shared_ptr<VirtualRecorder> TestDeviceProvider::AddAt(ScsiAddress address, char dosLetter,
-                                                           DriveModel model, Medium medium) {
+                                                           DriveModel model, Medium medium,
+                                                           const std::string& name) {
     std::lock_guard<std::mutex> lock(m_lock);
     TestDrive drive;
-    drive.name = "CdRom" + std::to_string(m_drives.size());
+    drive.name = name.empty() ? "CdRom" + std::to_string(m_drives.size()) : name;
     drive.address = address;
     drive.dosLetter = dosLetter;
     auto recorder = std::make_shared<VirtualRecorder>(std::move(model), std::move(medium));

@@ -32,7 +32,8 @@ public:
                                                   uint32_t refuseFromOpen = 0);
     std::shared_ptr<burnlib::VirtualRecorder> AddAt(burnlib::ScsiAddress address, char dosLetter,
                                                     burnlib::DriveModel model,
-                                                    burnlib::Medium medium);
+                                                    burnlib::Medium medium,
+                                                    const std::string& name = {});
     // Any command target (a recorder whose answers a test rewrites).
     void AddTarget(const std::string& name, std::shared_ptr<burnlib::ScsiTarget> target);
     void Remove(const std::string& name);
