@@ -118,6 +118,23 @@ void CatalogQueries::Check(const std::string& modelName, const std::string& medi
             EXPECT_EQ(At<uint32_t>(toc.get(), entry + 26), tracks[k].dataMode == 2 ? 2336u : 2048u);
             usedBytes += static_cast<int64_t>(end - start) * At<uint32_t>(toc.get(), entry + 26);
         }
+        // The full table (sessions, disc type) gives the same tracks as the fast one.
+        StarBurn_SetFastReadTOC(0);
+        auto full = std::make_unique<STARBURN_TOC_INFORMATION>();
+        std::memset(full.get(), 0, sizeof *full);
+        ASSERT_EQ(StarBurn_CdvdBurnerGrabber_GetTOCInformation(g, e.text, sizeof e.text,
+                                                               &e.systemError, &e.failure,
+                                                               full.get()),
+                  STARBURN_OK)
+            << e.text;
+        ASSERT_EQ(full->m_trackCount, toc->m_trackCount);
+        for (size_t k = 0; k < tracks.size(); ++k) {
+            const size_t entry = 12 + 34 * k;
+            EXPECT_EQ(At<int32_t>(full.get(), entry + 3), At<int32_t>(toc.get(), entry + 3));
+            EXPECT_EQ(At<int32_t>(full.get(), entry + 10), At<int32_t>(toc.get(), entry + 10));
+            EXPECT_EQ(At<uint32_t>(full.get(), entry + 26), At<uint32_t>(toc.get(), entry + 26));
+            EXPECT_EQ(At<uint8_t>(full.get(), entry), tracks[k].session);
+        }
         int64_t recorded = 0;
         for (const RecordedTrack& t : tracks) recorded += int64_t{t.length} * 2048;
         EXPECT_EQ(usedBytes, recorded);
@@ -280,4 +297,64 @@ TEST(MediaAndWriteModes, AFullProbeOfABlankCdRInACdWriterStaysSmall) {
     EXPECT_LE(stats.scsiCommands, 20u);
     EXPECT_EQ(stats.Commands(0x12), 1u);  // identity read once, at creation
     EXPECT_EQ(stats.Commands(0x00), 1u);
+}
+
+TEST(MediumChanges, ADiscInsertedBetweenCallsIsSeenByTheNextCall) {
+    auto recorder = apitest::Recorder("dvd-dl-writer", "none");
+    Session session(MakeVirtualDeviceProvider({recorder}));
+    Errors e;
+    STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(g), 14);
+    // The drive reports the change once with a unit attention; the call goes through anyway.
+    recorder->InsertMedium(*MediumByName("dvd-rw-restricted"));
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(g), 7);
+    recorder->InsertMedium(*MediumByName("dvd-rw-sequential"));
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_TestUnitReady(g, e.text, sizeof e.text, &e.systemError,
+                                                       &e.failure),
+              STARBURN_OK)
+        << e.text;
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(g), 8);
+    StarBurn_Destroy(&g);
+}
+
+TEST(MediumChanges, AMultiSessionDiscListsEveryTrackWithItsSession) {
+    Medium disc = *MediumByName("cd-r-appendable");
+    RecordedTrack second;
+    second.session = 2;
+    second.start = disc.NextTrackStart();
+    second.length = 30000;
+    second.dataMode = 2;
+    disc.tracks.push_back(second);
+    disc.state = DiscState::Closed;
+    auto recorder = std::make_shared<VirtualRecorder>(*DriveModelByName("cdrw-writer"), disc);
+    Session session(MakeVirtualDeviceProvider({recorder}));
+    Errors e;
+    STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
+    ASSERT_NE(g, nullptr);
+    auto toc = std::make_unique<STARBURN_TOC_INFORMATION>();
+    StarBurn_SetFastReadTOC(0);
+    ASSERT_EQ(StarBurn_CdvdBurnerGrabber_GetTOCInformation(g, e.text, sizeof e.text,
+                                                           &e.systemError, &e.failure, toc.get()),
+              STARBURN_OK)
+        << e.text;
+    ASSERT_EQ(At<uint8_t>(toc.get(), 10), 2);
+    EXPECT_EQ(toc->m_lastSession, 2);
+    EXPECT_EQ(At<uint8_t>(toc.get(), 12), 1);
+    EXPECT_EQ(At<uint8_t>(toc.get(), 12 + 34), 2);
+    // The first track ends where the second starts; the second at the disc's lead-out.
+    EXPECT_EQ(At<int32_t>(toc.get(), 12 + 10), second.start);
+    EXPECT_EQ(At<int32_t>(toc.get(), 12 + 34 + 10), second.start + 30000);
+    // The second session is CD-ROM XA: Mode 2 blocks.
+    EXPECT_EQ(At<uint32_t>(toc.get(), 12 + 26), 2048u);
+    EXPECT_EQ(At<uint32_t>(toc.get(), 12 + 34 + 26), 2336u);
+    STARBURN_TRACK_INFORMATION track = {};
+    ASSERT_EQ(StarBurn_CdvdBurnerGrabber_GetTrackInformation(g, e.text, sizeof e.text,
+                                                             &e.systemError, &e.failure, 255,
+                                                             &track),
+              STARBURN_OK)
+        << e.text;
+    EXPECT_EQ(At<uint8_t>(&track, 11), 0);
+    EXPECT_EQ(At<int32_t>(&track, 16), second.start + 30000);
+    StarBurn_Destroy(&g);
 }

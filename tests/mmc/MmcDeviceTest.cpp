@@ -312,3 +312,61 @@ TEST(EngineCancel, FailsBeforeTheNextCommandAndIsSpentByTheCallThatSawIt) {
     device.EndOperation();
     EXPECT_FALSE(device.TestUnitReady());
 }
+
+TEST(EngineTracks, NamesTheNextTrackOnMediaWithoutAnInvisibleOne) {
+    ScriptedDrive drive;
+    std::vector<uint8_t> track(36, 0);
+    track[1] = 34;
+    track[2] = 2;
+    track[7] = 0x01;
+    PutBe32(track.data() + 8, 5000);
+    PutBe32(track.data() + 12, 5000);
+    PutBe32(track.data() + 16, 90000);
+    drive.On(kOpReadTrackInformation, [&](const ScsiRequest& r) {
+        // Track FFh is unknown to this drive; it names the open track by number.
+        if (r.cdb[5] == 0xFF) return ScsiResult::Check(0x05, 0x24, 0x00);
+        return Deliver(r, track);
+    });
+    drive.Answer(kOpReadDiscInformation, DiscInfo(1, 0));
+    MmcDevice device(drive.Open());
+    TrackInformation t;
+    ASSERT_TRUE(device.ReadTrack(0xFF, &t));
+    EXPECT_EQ(drive.Sent().back().cdb[5], 2);  // the last track in the last session
+    EXPECT_EQ(t.start, 5000);
+    EXPECT_TRUE(t.nwaValid);
+
+    // A finalized disc: the answer is the empty, closed place after its last track.
+    track[7] = 0;
+    PutBe32(track.data() + 24, 7000);
+    drive.Answer(kOpReadDiscInformation, DiscInfo(2, 0));
+    ASSERT_TRUE(device.ReadTrack(0xFF, &t));
+    EXPECT_EQ(t.trackNumber, 3);
+    EXPECT_EQ(t.start, 12000);
+    EXPECT_EQ(t.freeBlocks, 0);
+    EXPECT_FALSE(t.nwaValid);
+
+    // Other refusals stand.
+    drive.Refuse(kOpReadTrackInformation, 0x02, 0x3A, 0x00);
+    EXPECT_FALSE(device.ReadTrack(0xFF, &t));
+    EXPECT_EQ(device.LastFailure().senseKey, 0x02);
+}
+
+TEST(EngineMediaSupport, DrivesWithoutProfilesAnswerFromTheCapabilitiesPage) {
+    ScriptedDrive drive;
+    drive.Refuse(kOpGetConfiguration, 0x05, 0x20, 0x00);
+    drive.Answer(kOpModeSense10, CapabilitiesReply(true, 1764, 706));
+    MmcDevice device(drive.Open());
+    MediaSupport m;
+    ASSERT_TRUE(device.ReadMediaSupport(&m));
+    EXPECT_TRUE(m.cdRWrite);
+    EXPECT_TRUE(m.cdRwWrite);
+    EXPECT_FALSE(m.dvdRWrite);
+    drive.Answer(kOpModeSense10, CapabilitiesReply(false, 1764, 0));
+    ASSERT_TRUE(device.ReadMediaSupport(&m));
+    EXPECT_FALSE(m.cdRWrite);
+    EXPECT_TRUE(m.cdRRead);
+
+    // Any other refusal of GET CONFIGURATION is a failure, not a cue to guess.
+    drive.Refuse(kOpGetConfiguration, 0x02, 0x04, 0x01);
+    EXPECT_FALSE(device.ReadMediaSupport(&m));
+}
