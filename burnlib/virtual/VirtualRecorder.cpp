@@ -266,6 +266,11 @@ bool VirtualRecorder::RemovalPrevented() const {
     return m_preventRemoval;
 }
 
+std::vector<uint8_t> VirtualRecorder::WriteParametersPage() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_writePage;
+}
+
 // ---- speeds
 
 const std::vector<uint32_t>& VirtualRecorder::WriteSteps(MediumFamily family) const {

@@ -45,6 +45,8 @@ public:
     uint32_t CurrentWriteSpeed() const;
     bool TrayOpen() const;
     bool RemovalPrevented() const;
+    // The write parameters page (05h) as the host last set it, from its page code byte on.
+    std::vector<uint8_t> WriteParametersPage() const;
 
 private:
     struct Fault {

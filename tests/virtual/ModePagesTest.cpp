@@ -52,6 +52,7 @@ TEST(WriteParametersPage, AcceptsWhatTheDriveAndDiscAllowAndKeepsIt) {
     readBack[0] &= 0x7F;
     sao[0] &= 0x7F;
     EXPECT_EQ(readBack, sao);
+    EXPECT_EQ(r->WriteParametersPage()[2] & 0x0F, 2);
     EXPECT_EQ(ModeSelect(*r, SelectList(WritePage(*r, 3, 1, false, 0))).Sense(), "good");  // raw + 16 PQ
     EXPECT_EQ(ModeSelect(*r, SelectList(WritePage(*r, 3, 3, false, 0))).Sense(), "good");  // raw + 96 P-W
     EXPECT_EQ(ModeSelect(*Ready("dvd-dl-writer", "dvd-r-blank"), SelectList(WritePage(*r, 0, 8, false, 5))).Sense(),
