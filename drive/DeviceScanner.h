@@ -25,7 +25,8 @@ enum : int32_t { kTransportAspi = 0, kTransportSpti = 1 };
 
 class CDeviceScanner {
 public:
-    // Called once at the end of every scan, normally on the worker thread.
+    // Called once at the end of every scan: on the worker thread, or within StartScan when no
+    // worker could be started (then with an empty array).
     typedef void (*CompletionFn)(void* context, CDeviceArray* devices);
 
     CDeviceScanner();
