@@ -174,6 +174,16 @@ bool MmcDevice::ReadConfiguration(Configuration* out) {
     return true;
 }
 
+bool MmcDevice::ReadSupportedFeatures(const Configuration** out) {
+    if (!m_features) {
+        auto features = std::make_unique<Configuration>();
+        if (!ReadConfiguration(features.get())) return false;
+        m_features = std::move(features);
+    }
+    *out = m_features.get();
+    return true;
+}
+
 bool MmcDevice::ReadDiscInformation(DiscInformation* out) {
     uint8_t reply[34] = {};
     uint32_t got = 0;
@@ -418,8 +428,9 @@ bool MmcDevice::ReadTrack(uint8_t trackNumber, TrackInformation* out) {
 
 bool MmcDevice::ReadMediaSupport(MediaSupport* out) {
     MediaSupport m;
-    Configuration c;
-    if (ReadConfiguration(&c)) {
+    const Configuration* features = nullptr;
+    if (ReadSupportedFeatures(&features)) {
+        const Configuration& c = *features;
         auto has = [&](uint16_t p) { return c.HasProfile(p); };
         auto writeBit = [&](uint16_t code) {
             const Feature* f = c.Find(code);
@@ -547,8 +558,9 @@ bool MmcDevice::ProbeWriteModesByTrial(WriteModes* out) {
 
 bool MmcDevice::ProbeWriteModes(WriteModes* out) {
     WriteModes w;
-    Configuration c;
-    if (ReadConfiguration(&c)) {
+    const Configuration* features = nullptr;
+    if (ReadSupportedFeatures(&features)) {
+        const Configuration& c = *features;
         const Feature* tao = c.Find(0x002D);
         const Feature* mastering = c.Find(0x002E);
         w.tao = tao != nullptr;

@@ -106,6 +106,9 @@ public:
     bool TestUnitReady();
     bool ReadCurrentProfile(uint16_t* profile);
     bool ReadConfiguration(Configuration* out);  // every feature
+    // The drive's features and profiles as the last full read found them: what a drive supports
+    // does not change with the disc (only the "current" bits do, and they are not kept).
+    bool ReadSupportedFeatures(const Configuration** out);
     bool ReadDiscInformation(DiscInformation* out);
     bool ReadTrackInformation(uint8_t addressType, uint32_t value, TrackInformation* out);
     bool ReadToc(Toc* out);
@@ -157,6 +160,7 @@ private:
     bool m_cancelSeen = false;
     CommandFailure m_failure;
     int m_bufferSizeKB = -1;  // cached: a drive's buffer does not change
+    std::unique_ptr<Configuration> m_features;
 };
 
 }  // namespace burnlib::mmc
