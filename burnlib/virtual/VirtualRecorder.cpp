@@ -57,17 +57,6 @@ void PadAscii(uint8_t* out, const std::string& text, size_t width) {
 
 }  // namespace
 
-bool DriveModel::CanRead(uint16_t profile) const {
-    return profile != kProfileNone &&
-           (std::find(readProfiles.begin(), readProfiles.end(), profile) != readProfiles.end() ||
-            CanWrite(profile));
-}
-
-bool DriveModel::CanWrite(uint16_t profile) const {
-    return profile != kProfileNone &&
-           std::find(writeProfiles.begin(), writeProfiles.end(), profile) != writeProfiles.end();
-}
-
 const VirtualRecorder::CommandEntry VirtualRecorder::kCommands[] = {
     {kOpTestUnitReady, Needs::Nothing, false, &VirtualRecorder::TestUnitReady},
     {kOpRequestSense, Needs::Nothing, true, &VirtualRecorder::RequestSense},
