@@ -134,8 +134,15 @@ uint32_t DriveCall(const char* name, STARBURN_GRABBER grabber, ErrorOutputs erro
                                                                          : "invalid drive handle"));
     }
     std::lock_guard<std::mutex> callLock(drive->callLock);
+    drive->device.BeginOperation();
     const bool ok = operation(*drive);
-    code = ok ? STARBURN_OK : errors.Fail(drive->device.LastFailure());
+    if (ok) {
+        code = STARBURN_OK;
+    } else if (drive->device.LastFailure().outcome == Outcome::Ok) {
+        code = errors.Fail(STARBURN_ERROR_BAD_RESPONSE, std::string(name) + " failed");
+    } else {
+        code = errors.Fail(drive->device.LastFailure());
+    }
     drive->device.EndOperation();
     return code;
 }

@@ -98,7 +98,9 @@ public:
     // Any thread. The running (or next) operation fails with Outcome::Cancelled before its next
     // command; the flag is spent by the operation that fails on it (see EndOperation).
     void Cancel() { m_cancel.store(true); }
-    // Call after each library call: clears a cancel that the call has acted on.
+    // Around each library call: Begin forgets the previous call's failure, End clears a cancel
+    // that the call has acted on.
+    void BeginOperation() { m_failure = CommandFailure{}; }
     void EndOperation();
 
     bool Identify(InquiryData* out);
