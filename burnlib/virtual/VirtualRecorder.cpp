@@ -217,6 +217,7 @@ void VirtualRecorder::SetCommandLatency(std::chrono::microseconds latency) {
 void VirtualRecorder::InjectFault(uint8_t opcode, uint32_t fromNthCall, uint8_t key, uint8_t asc,
                                   uint8_t ascq, uint32_t count) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    std::erase_if(m_faults, [](const Fault& f) { return f.remaining == 0; });
     m_faults.push_back(Fault{opcode, fromNthCall > 0 ? fromNthCall - 1 : 0, count, key, asc, ascq});
 }
 

@@ -1,5 +1,6 @@
 // The disc queries of the virtual recorder: configuration, disc and track information, TOC.
 #include <algorithm>
+#include <cstddef>
 #include <functional>
 
 #include "burnlib/virtual/Bytes.h"
@@ -451,8 +452,8 @@ ScsiResult VirtualRecorder::ReadFullToc(const ScsiRequest& r) {
         if (first == tracks.size()) continue;
         const uint8_t control = tracks[first].control & 0x0F;
         const uint8_t adr1 = static_cast<uint8_t>(0x10 | control);
-        std::vector<RecordedTrack> inSession(tracks.begin() + static_cast<long>(first),
-                                             tracks.begin() + static_cast<long>(last) + 1);
+        std::vector<RecordedTrack> inSession(tracks.begin() + static_cast<std::ptrdiff_t>(first),
+                                             tracks.begin() + static_cast<std::ptrdiff_t>(last) + 1);
         item(s, adr1, 0xA0, {}, 0, {static_cast<uint8_t>(first + 1), DiscTypeOf(inSession), 0});
         item(s, adr1, 0xA1, {}, 0, {static_cast<uint8_t>(last + 1), 0, 0});
         item(s, adr1, 0xA2, {}, 0, LbaToMsf(tracks[last].start + static_cast<int32_t>(tracks[last].length)));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "tests/virtual/RecorderHarness.h"
 
 using namespace burnlib;
@@ -13,8 +15,8 @@ std::vector<uint8_t> FindFeature(const std::vector<uint8_t>& config, uint16_t co
     while (at + 4 <= config.size()) {
         const size_t length = 4u + config[at + 3];
         if (Be16(config, at) == code && at + length <= config.size())
-            return std::vector<uint8_t>(config.begin() + static_cast<long>(at),
-                                        config.begin() + static_cast<long>(at + length));
+            return std::vector<uint8_t>(config.begin() + static_cast<std::ptrdiff_t>(at),
+                                        config.begin() + static_cast<std::ptrdiff_t>(at + length));
         at += length;
     }
     return {};

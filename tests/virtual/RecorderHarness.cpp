@@ -1,6 +1,7 @@
 #include "tests/virtual/RecorderHarness.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 namespace qftest {
@@ -110,7 +111,7 @@ std::vector<uint8_t> PageOf(const Answer& modeSense) {
     const size_t at = 8 + Be16(modeSense.data, 6);
     if (at + 2 > modeSense.data.size()) return {};
     const size_t end = std::min(modeSense.data.size(), at + 2 + modeSense.data[at + 1]);
-    return std::vector<uint8_t>(modeSense.data.begin() + static_cast<long>(at), modeSense.data.begin() + static_cast<long>(end));
+    return std::vector<uint8_t>(modeSense.data.begin() + static_cast<std::ptrdiff_t>(at), modeSense.data.begin() + static_cast<std::ptrdiff_t>(end));
 }
 
 std::vector<uint8_t> SelectList(const std::vector<uint8_t>& page) {
