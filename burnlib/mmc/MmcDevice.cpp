@@ -633,17 +633,18 @@ bool MmcDevice::ReadSpeeds(Speeds* out) {
 }
 
 int32_t MmcDevice::CapacityEndLba() {
+    // The last possible lead-out covers the whole disc, recorded or not; on DVD and later media
+    // it is an LBA.
+    DiscInformation disc;
+    if (ReadDiscInformation(&disc) && disc.hasLeadOut && disc.lastPossibleLeadOut > 1 &&
+        disc.lastPossibleLeadOut < 0x80000000u)
+        return static_cast<int32_t>(disc.lastPossibleLeadOut - 1);
+    if (Cancelled()) return -1;
     uint8_t reply[8] = {};
     uint32_t got = 0;
     if (Execute(MakeReadCapacity(), DataDirection::In, reply, sizeof reply, &got) && got >= 4) {
         const int32_t last = static_cast<int32_t>(GetBe32(reply));
         if (last > 0) return last;
-    }
-    if (Cancelled()) return -1;
-    TrackInformation t;
-    if (ReadTrack(0xFF, &t) && t.freeBlocks > 0) {
-        const int64_t end = static_cast<int64_t>(t.start) + t.freeBlocks - 1;
-        if (end > 0 && end <= INT32_MAX) return static_cast<int32_t>(end);
     }
     if (Cancelled()) return -1;
     return 0;
