@@ -7,6 +7,8 @@ namespace {
 // no context of its own.
 thread_local CPropertySheet* t_creatingSheet = nullptr;
 constexpr char kSheetProp[] = "Quillfire.Sheet";
+// Posted by a page that became active; handled once the sheet has shown it.
+const UINT kPageShownMessage = ::RegisterWindowMessageA("Quillfire.PageShown");
 }  // namespace
 
 CPropertyPage::CPropertyPage(UINT templateId) : CDialog(templateId) {
@@ -45,6 +47,7 @@ bool CPropertyPage::OnNotify(NMHDR* header, LRESULT& result) {
     switch (header->code) {
     case PSN_SETACTIVE:
         result = OnSetActive() ? 0 : -1;
+        if (result == 0) ::PostMessageA(GetParent(), kPageShownMessage, 0, 0);
         return true;
     case PSN_KILLACTIVE:
         result = OnKillActive() ? FALSE : TRUE;
@@ -107,6 +110,15 @@ INT_PTR CPropertySheet::DoModal() {
     header.nPages = static_cast<UINT>(handles.size());
     header.phpage = handles.data();
     header.pfnCallback = SheetCallback;
+    // Some systems (Wine) draw the header band only from a bitmap handle, so the sheet loads the
+    // resource itself and keeps it for its life.
+    if ((header.dwFlags & PSH_HEADER) && !(header.dwFlags & PSH_USEHBMHEADER) && header.pszbmHeader) {
+        m_headerBitmap.Attach(::LoadBitmapA(header.hInstance, header.pszbmHeader));
+        if (m_headerBitmap.GetSafeHandle()) {
+            header.dwFlags |= PSH_USEHBMHEADER;
+            header.hbmHeader = m_headerBitmap.GetSafeHandle();
+        }
+    }
 
     CPropertySheet* outer = t_creatingSheet;
     t_creatingSheet = this;
@@ -136,8 +148,26 @@ LRESULT CPropertySheet::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCDESTROY:
         ::RemovePropA(m_hWnd, kSheetProp);
         break;
+    default:
+        if (msg == kPageShownMessage) {
+            RepaintIfHeaderChanged();
+            return 0;
+        }
+        break;
     }
     return Default(msg, wParam, lParam);
+}
+
+// Some systems (Wine) leave the old header band or watermark on screen when the sheet switches
+// between an interior and an exterior page; one full repaint at the switch puts it right.
+void CPropertySheet::RepaintIfHeaderChanged() {
+    CPropertyPage* page = GetActivePage();
+    if (!page) return;
+    int header = (page->m_psp.dwFlags & PSP_HIDEHEADER) ? 0 : 1;
+    if (m_shownHeader != -1 && header != m_shownHeader)
+        ::RedrawWindow(m_hWnd, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    m_shownHeader = header;
 }
 
 CPropertySheet* CPropertySheet::FromHandle(HWND hwnd) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/Dialog.h"
+#include "framework/Handles.h"
 
 class CPropertySheet;
 
@@ -75,8 +76,12 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    friend class CPropertyPage;
     static int CALLBACK SheetCallback(HWND hwnd, UINT msg, LPARAM lParam);
+    void RepaintIfHeaderChanged();
 
     std::string m_caption;
+    CBitmap m_headerBitmap;
+    int m_shownHeader = -1;  // whether the page shown last had a header band; -1 before any
     std::vector<CPropertyPage*> m_pages;
 };

@@ -94,7 +94,8 @@ HWND CurrentPage(HWND sheet) {
 }
 
 // Runs the sheet on this thread while `script` drives it from another; whatever the script
-// leaves open is cancelled so the test always ends.
+// leaves open is cancelled so the test always ends. Buttons are pressed by posting, as input
+// arrives: the sheet's modal loop notices a closed sheet only after a posted message.
 void RunSheet(TestSheet& sheet, const std::function<void(HWND)>& script) {
     std::thread driver([&] {
         if (PollUntil([&] { return sheet.m_initWindow.load() != nullptr; }) &&
@@ -117,10 +118,10 @@ TEST(WizardSheet, InitHookSeesTheSheetWindowAndPagesRunInOrder) {
     RunSheet(sheet, [&](HWND hwnd) {
         EXPECT_TRUE(sheet.m_foundItself);
         EXPECT_EQ(CurrentPage(hwnd), sheet.m_first.m_hWnd);
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
         EXPECT_TRUE(PollUntil([&] { return sheet.GetActivePage() == &sheet.m_second; }));
         EXPECT_EQ(sheet.GetActiveIndex(), 1);
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_BACK, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_BACK, 0);
         EXPECT_TRUE(PollUntil([&] { return sheet.GetActiveIndex() == 0; }));
         EXPECT_EQ(sheet.m_first.m_activations, 2);
     });
@@ -132,14 +133,13 @@ TEST(WizardSheet, NextRefusedByThePageStaysAndWizardButtonsFollowThePage) {
     RunSheet(sheet, [&](HWND hwnd) {
         HWND back = ::GetDlgItem(hwnd, kBackButton);
         EXPECT_TRUE(PollUntil([&] { return !::IsWindowEnabled(back); }));
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
         EXPECT_TRUE(PollUntil([&] { return sheet.GetActiveIndex() == 1; }));
         EXPECT_TRUE(PollUntil([&] { return ::IsWindowEnabled(back) != FALSE; }));
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
-        ::Sleep(200);  // a refused Next has nothing to wait for; give a wrong move time to show
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        EXPECT_TRUE(PollUntil([&] { return sheet.m_second.m_refuseNext == 0; }));
         EXPECT_EQ(sheet.GetActiveIndex(), 1);
-        EXPECT_EQ(sheet.m_second.m_refuseNext, 0);
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
         EXPECT_TRUE(PollUntil([&] { return sheet.GetActiveIndex() == 2; }));
         HWND next = ::GetDlgItem(hwnd, kNextButton);
         EXPECT_TRUE(PollUntil([&] { return !::IsWindowVisible(next) || !::IsWindowEnabled(next); }));
@@ -150,16 +150,17 @@ TEST(WizardSheet, CancelAsksThePageAndARefusalKeepsTheSheetOpen) {
     TestSheet sheet;
     sheet.m_first.m_allowCancel = false;
     RunSheet(sheet, [&](HWND hwnd) {
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         EXPECT_TRUE(PollUntil([&] { return sheet.m_first.m_queries == 1; }));
+        ::Sleep(100);  // a refusal has nothing to wait for; give a wrong close time to happen
         EXPECT_TRUE(::IsWindow(hwnd));
         EXPECT_NE(CurrentPage(hwnd), nullptr);
         // The title bar's close goes through the sheet's system command hook, then Cancel.
-        ::SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        EXPECT_EQ(sheet.m_lastSysCommand, static_cast<UINT>(SC_CLOSE));
-        EXPECT_TRUE(PollUntil([&] { return sheet.m_first.m_queries == 2; }));
+        ::PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_TRUE(PollUntil([&] { return sheet.m_lastSysCommand == SC_CLOSE; }));
+        EXPECT_TRUE(PollUntil([&] { return sheet.m_first.m_queries >= 2; }));
         sheet.m_first.m_allowCancel = true;
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         EXPECT_TRUE(PollUntil([&] { return !::IsWindow(hwnd); }));
     });
 }
@@ -168,7 +169,7 @@ TEST(WizardSheet, HelpButtonRoutesTheHelpCommandToTheApplication) {
     HelpApp app;
     TestSheet sheet;
     RunSheet(sheet, [&](HWND hwnd) {
-        ::SendMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_HELP, 0);
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_HELP, 0);
         EXPECT_TRUE(PollUntil([&] { return app.m_helpCount == 1; }));
     });
 }
