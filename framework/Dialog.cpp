@@ -3,6 +3,18 @@
 #include "framework/WinApp.h"
 #include "framework/WinThread.h"
 
+namespace {
+// A modal box opens over the window it belongs to, not wherever its template says.
+void CenterOver(HWND dialog, HWND owner) {
+    RECT o{}, d{};
+    ::GetWindowRect(owner, &o);
+    ::GetWindowRect(dialog, &d);
+    int x = o.left + ((o.right - o.left) - (d.right - d.left)) / 2;
+    int y = o.top + ((o.bottom - o.top) - (d.bottom - d.top)) / 2;
+    ::SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+}  // namespace
+
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
 
 INT_PTR CDialog::DoModal() {
@@ -18,6 +30,7 @@ INT_PTR CDialog::DoModal() {
         m_inModalLoop = false;
         return -1;
     }
+    if (owner) CenterOver(hwnd, owner);
     if (disableOwner) ::EnableWindow(owner, FALSE);
     if (m_inModalLoop) ::ShowWindow(hwnd, SW_SHOW);
 

@@ -149,7 +149,7 @@ TEST(Dialog, UnhandledHelpCommandReachesTheApplication) {
     EXPECT_EQ(app.m_helpCount, 1);
 }
 
-TEST(Dialog, WithoutParentTheActiveWindowOwnsItAndIsDisabledMeanwhile) {
+TEST(Dialog, WithoutParentTheActiveWindowOwnsItCentresItAndIsDisabledMeanwhile) {
     // The inner dialog starts from a handler of the outer one, as the About box starts from the
     // wizard's system menu.
     constexpr UINT kOpenInner = WM_USER + 102;
@@ -157,8 +157,12 @@ TEST(Dialog, WithoutParentTheActiveWindowOwnsItAndIsDisabledMeanwhile) {
     HWND outerWindow = nullptr, innerOwner = nullptr;
     bool disabledMeanwhile = false, enabledAfter = false;
     inner.m_onInit = [&](ScriptedDialog& i) { i.Post(kShown); };
+    POINT innerCentre{}, outerCentre{};
     inner.m_onShown = [&](ScriptedDialog& i) {
         innerOwner = ::GetWindow(i.m_hWnd, GW_OWNER);
+        RECT o = CWnd(outerWindow).GetWindowRect(), d = i.GetWindowRect();
+        outerCentre = {(o.left + o.right) / 2, (o.top + o.bottom) / 2};
+        innerCentre = {(d.left + d.right) / 2, (d.top + d.bottom) / 2};
         disabledMeanwhile = !::IsWindowEnabled(outerWindow);
         i.EndDialog(IDOK);
     };
@@ -177,6 +181,7 @@ TEST(Dialog, WithoutParentTheActiveWindowOwnsItAndIsDisabledMeanwhile) {
     } runner(inner, enabledAfter);
     runner.m_onInit = [&](ScriptedDialog& o) {
         outerWindow = o.m_hWnd;
+        ::SetWindowPos(o.m_hWnd, nullptr, 300, 200, 500, 400, SWP_NOZORDER);
         o.Post(kOpenInner);
     };
     runner.DoModal();
@@ -184,4 +189,6 @@ TEST(Dialog, WithoutParentTheActiveWindowOwnsItAndIsDisabledMeanwhile) {
     EXPECT_EQ(innerOwner, outerWindow);
     EXPECT_TRUE(disabledMeanwhile);
     EXPECT_TRUE(enabledAfter);
+    EXPECT_NEAR(innerCentre.x, outerCentre.x, 1);
+    EXPECT_NEAR(innerCentre.y, outerCentre.y, 1);
 }
