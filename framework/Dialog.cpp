@@ -86,7 +86,9 @@ void CDialog::OnCancel() {
 }
 
 bool CDialog::OnCommand(UINT id, UINT code, HWND control) {
-    for (auto& entry : m_commandMap) {
+    // The latest registration wins, so a derived class's handler replaces its base's.
+    for (auto it = m_commandMap.rbegin(); it != m_commandMap.rend(); ++it) {
+        auto& entry = *it;
         if (entry.id == id && (entry.code == code || (!control && code <= 1))) {
             entry.handler();
             return true;
@@ -105,7 +107,8 @@ bool CDialog::OnCommand(UINT id, UINT code, HWND control) {
 }
 
 bool CDialog::OnNotify(NMHDR* header, LRESULT& result) {
-    for (auto& entry : m_notifyMap) {
+    for (auto it = m_notifyMap.rbegin(); it != m_notifyMap.rend(); ++it) {
+        auto& entry = *it;
         if (entry.id == header->idFrom && entry.code == header->code) {
             result = entry.handler(header);
             return true;
@@ -115,7 +118,8 @@ bool CDialog::OnNotify(NMHDR* header, LRESULT& result) {
 }
 
 bool CDialog::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    for (auto& entry : m_messageMap) {
+    for (auto it = m_messageMap.rbegin(); it != m_messageMap.rend(); ++it) {
+        auto& entry = *it;
         if (entry.msg == msg) {
             result = entry.handler(wParam, lParam);
             return true;

@@ -65,7 +65,8 @@ protected:
     // Everything else; true when handled, with the message's answer in result.
     virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    // The message map: handlers registered once, usually in the constructor.
+    // The message map: handlers registered once, usually in the constructor; for the same
+    // message the latest registration wins, so a derived class replaces its base's handler.
     void MapMessage(UINT msg, std::function<LRESULT(WPARAM, LPARAM)> handler);
     void MapCommand(UINT id, std::function<void()> handler, UINT code = BN_CLICKED);
     void MapNotify(UINT id, UINT code, std::function<LRESULT(NMHDR*)> handler);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/WinApp.h"
@@ -191,4 +193,34 @@ TEST(Dialog, WithoutParentTheActiveWindowOwnsItCentresItAndIsDisabledMeanwhile) 
     EXPECT_TRUE(enabledAfter);
     EXPECT_NEAR(innerCentre.x, outerCentre.x, 1);
     EXPECT_NEAR(innerCentre.y, outerCentre.y, 1);
+}
+
+TEST(Dialog, SendNotifyFromAWorkerRunsTheDerivedHandlerOnTheDialogThread) {
+    // The same number as the base's kFinish: the derived handler must win.
+    constexpr UINT kScanned = kFinish;
+    struct Receiver : ScriptedDialog {
+        DWORD handlerThread = 0;
+        WPARAM received = 0;
+        Receiver() {
+            MapMessage(kScanned, [this](WPARAM w, LPARAM) {
+                handlerThread = ::GetCurrentThreadId();
+                received = w;
+                EndDialog(IDOK);
+                return 1;
+            });
+        }
+    } dialog;
+    int payload = 0;
+    std::thread worker;
+    dialog.m_onInit = [&](ScriptedDialog& d) {
+        HWND target = d.m_hWnd;
+        // The worker does not wait for the dialog's thread.
+        worker = std::thread([target, &payload] {
+            ::SendNotifyMessageA(target, kScanned, reinterpret_cast<WPARAM>(&payload), 0);
+        });
+    };
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    worker.join();
+    EXPECT_EQ(dialog.handlerThread, ::GetCurrentThreadId());
+    EXPECT_EQ(dialog.received, reinterpret_cast<WPARAM>(&payload));
 }
