@@ -50,6 +50,16 @@ bool NextTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
     });
 }
 
+// The colour on screen at a point of the sheet's client area.
+COLORREF SheetPixel(HWND sheet, int x, int y) {
+    POINT point{x, y};
+    ::ClientToScreen(sheet, &point);
+    HDC screen = ::GetDC(nullptr);
+    COLORREF colour = ::GetPixel(screen, point.x, point.y);
+    ::ReleaseDC(nullptr, screen);
+    return colour;
+}
+
 bool BackTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
     driver.Press(PSBTN_BACK);
     return driver.WaitForPage(PageWindow(sheet, index));
@@ -256,5 +266,25 @@ TEST(Wizard, ClosingIsRefusedWhileTheBurningPageWrites) {
         ASSERT_TRUE(BackTo(driver, sheet, 6));
         driver.SendSystemCommand(SC_CLOSE);
         EXPECT_TRUE(PollUntil([&] { return !driver.IsOpen(); }));
+    });
+}
+
+TEST(Wizard, HeaderBandAndExteriorPagesArePaintedWhole) {
+    TestWizard sheet;
+    RunWizard(sheet, [&](WizardDriver& driver) {
+        const COLORREF white = ::GetSysColor(COLOR_WINDOW);
+        ASSERT_TRUE(driver.WaitForPage(PageWindow(sheet, 0)));
+        ASSERT_TRUE(NextTo(driver, sheet, 1));
+        // The header band of an interior page is drawn, not left in the dialog colour.
+        EXPECT_TRUE(PollUntil([&] { return SheetPixel(driver.Sheet(), 10, 10) == white; }));
+        for (int i = 2; i < 9; ++i) ASSERT_TRUE(NextTo(driver, sheet, i));
+        // Where the interior pages had the band's lower edge, the completion page is white.
+        RECT client{};
+        ::GetClientRect(driver.Sheet(), &client);
+        EXPECT_TRUE(PollUntil([&] {
+            for (int y = 40; y < 100; y += 4)
+                if (SheetPixel(driver.Sheet(), client.right - 40, y) != white) return false;
+            return true;
+        }));
     });
 }
