@@ -31,8 +31,10 @@ INT_PTR CDialog::DoModal() {
         return -1;
     }
     if (owner) CenterOver(hwnd, owner);
-    if (disableOwner) ::EnableWindow(owner, FALSE);
+    // Shown before the owner is disabled: an owner on a busy thread answers that only once its
+    // thread is free again, and the dialog should be on screen meanwhile.
     if (m_inModalLoop) ::ShowWindow(hwnd, SW_SHOW);
+    if (disableOwner) ::EnableWindow(owner, FALSE);
 
     MSG msg;
     while (m_inModalLoop) {

@@ -111,3 +111,64 @@ TEST(WinThread, DestructorJoinsARunningThread) {
         ::CloseHandle(handle);
     }
 }
+
+namespace {
+// A modal dialog on its own thread, owned by a window of the thread that started it.
+class OwnedDialogThread : public CWinThread {
+public:
+    explicit OwnedDialogThread(HWND owner) : CWinThread(&OwnedDialogThread::Proc, this), m_dialog(owner) {
+        MapThreadMessage(kClose, [this](WPARAM, LPARAM) { m_dialog.EndDialog(IDOK); });
+    }
+    class Dialog : public CDialog {
+    public:
+        explicit Dialog(HWND owner) : CDialog(IDD_TEST_DIALOG, owner) {}
+        std::atomic<HWND> m_window{nullptr};
+
+    protected:
+        BOOL OnInitDialog() override {
+            m_window = m_hWnd;
+            return CDialog::OnInitDialog();
+        }
+    } m_dialog;
+
+private:
+    static UINT Proc(void* self) {
+        static_cast<OwnedDialogThread*>(self)->m_dialog.DoModal();
+        return 0;
+    }
+};
+
+// Waits for a thread while handling this thread's messages, as a user-interface thread does.
+bool PumpUntilSignalled(HANDLE handle, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < timeoutMs) {
+        if (::MsgWaitForMultipleObjects(1, &handle, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+    }
+    return false;
+}
+}  // namespace
+
+TEST(WinThread, DialogShowsWhileTheOwnersThreadIsBusyAndDisablesTheOwnerOnceItIsFree) {
+    HWND owner = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200,
+                                   nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    OwnedDialogThread thread(owner);
+    ASSERT_TRUE(thread.CreateThread());
+    // This thread handles no messages meanwhile, like a page probing a drive.
+    EXPECT_TRUE(PollUntil([&] {
+        HWND window = thread.m_dialog.m_window;
+        return window && ::IsWindowVisible(window);
+    }));
+    // Once this thread handles messages again the owner takes no input until the dialog ends.
+    EXPECT_TRUE(PollUntil([&] {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+        return !::IsWindowEnabled(owner);
+    }));
+    thread.PostThreadMessage(kClose);
+    EXPECT_TRUE(PumpUntilSignalled(thread.GetThreadHandle(), 10000));
+    EXPECT_TRUE(::IsWindowEnabled(owner));
+    ::DestroyWindow(owner);
+}
