@@ -61,9 +61,11 @@ bool CPropertyPage::OnNotify(NMHDR* header, LRESULT& result) {
     case PSN_WIZFINISH:
         result = OnWizardFinish() ? FALSE : TRUE;
         return true;
-    case PSN_QUERYCANCEL:
-        result = OnQueryCancel() ? FALSE : TRUE;
+    case PSN_QUERYCANCEL: {
+        CPropertySheet* sheet = GetSheet();
+        result = (sheet && sheet->m_ending) || OnQueryCancel() ? FALSE : TRUE;
         return true;
+    }
     case PSN_HELP:
         OnHelp();
         result = 0;
@@ -122,9 +124,10 @@ INT_PTR CPropertySheet::DoModal() {
 
     CPropertySheet* outer = t_creatingSheet;
     t_creatingSheet = this;
+    m_ending = false;
     INT_PTR result = ::PropertySheetA(&header);
     t_creatingSheet = outer;
-    return result;
+    return m_ending ? m_endResult : result;
 }
 
 int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT msg, LPARAM) {
@@ -172,6 +175,14 @@ void CPropertySheet::RepaintIfHeaderChanged() {
 
 CPropertySheet* CPropertySheet::FromHandle(HWND hwnd) {
     return hwnd ? static_cast<CPropertySheet*>(::GetPropA(hwnd, kSheetProp)) : nullptr;
+}
+
+// The system ends a modal sheet only through its own buttons, so this presses Cancel and lets
+// the page's query pass.
+void CPropertySheet::EndDialog(INT_PTR result) {
+    m_ending = true;
+    m_endResult = result;
+    Post(PSM_PRESSBUTTON, PSBTN_CANCEL);
 }
 
 CPropertyPage* CPropertySheet::GetActivePage() const {

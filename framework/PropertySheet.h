@@ -61,6 +61,8 @@ public:
 
     // Posted, so the new state takes effect after the current handler has returned.
     void SetWizardButtons(DWORD flags) const { Post(PSM_SETWIZBUTTONS, 0, flags); }
+    // Ends the wizard as Cancel does, but without asking the page; DoModal returns `result`.
+    void EndDialog(INT_PTR result);
     CPropertyPage* GetActivePage() const;
     int GetActiveIndex() const;
 
@@ -82,6 +84,8 @@ private:
 
     std::string m_caption;
     CBitmap m_headerBitmap;
-    int m_shownHeader = -1;  // whether the page shown last had a header band; -1 before any
+    int m_shownHeader = -1;
+    bool m_ending = false;
+    INT_PTR m_endResult = 0;  // whether the page shown last had a header band; -1 before any
     std::vector<CPropertyPage*> m_pages;
 };

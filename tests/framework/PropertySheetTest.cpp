@@ -22,10 +22,12 @@ public:
     std::atomic<bool> m_allowCancel{true};
     std::atomic<int> m_activations{0};
     std::atomic<int> m_queries{0};
+    std::function<void()> m_onActive;
 
 protected:
     BOOL OnSetActive() override {
         ++m_activations;
+        if (m_onActive) m_onActive();
         GetSheet()->SetWizardButtons(m_buttons);
         return CPropertyPage::OnSetActive();
     }
@@ -172,4 +174,27 @@ TEST(WizardSheet, HelpButtonRoutesTheHelpCommandToTheApplication) {
         ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_HELP, 0);
         EXPECT_TRUE(PollUntil([&] { return app.m_helpCount == 1; }));
     });
+}
+
+TEST(WizardSheet, EndDialogFromAPageEndsTheWizardWithoutAskingCancel) {
+    class Ending : public TestSheet {
+    public:
+        Ending() {
+            m_second.m_allowCancel = false;
+            m_second.m_onActive = [this] { EndDialog(7); };
+        }
+    } sheet;
+    std::atomic<bool> ended{false};
+    std::thread driver([&] {
+        if (!PollUntil([&] { return sheet.m_initWindow.load() != nullptr; })) return;
+        HWND hwnd = sheet.m_initWindow;
+        ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ended = PollUntil([&] { return !::IsWindow(hwnd); });
+        if (!ended) ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    });
+    INT_PTR result = sheet.DoModal();
+    driver.join();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(result, 7);
+    EXPECT_EQ(sheet.m_second.m_queries, 0);
 }
