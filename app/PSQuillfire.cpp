@@ -61,10 +61,10 @@ void CPSQuillfire::ShowHelp() {
     OpenHelpFile(theApp.m_appDir);
 }
 
-CPSQuillfire* GetWizard(const CWnd& page) {
-    return dynamic_cast<CPSQuillfire*>(CPropertySheet::FromHandle(page.GetParent()));
+CPSQuillfire* GetWizard(const CPropertyPage& page) {
+    return dynamic_cast<CPSQuillfire*>(page.GetSheet());
 }
 
-void ShowWizardHelp(const CWnd& page) {
+void ShowWizardHelp(const CPropertyPage& page) {
     if (CPSQuillfire* wizard = GetWizard(page)) wizard->ShowHelp();
 }

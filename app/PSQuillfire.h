@@ -49,6 +49,6 @@ protected:
 };
 
 // The wizard a page belongs to; null when the page is not in one.
-CPSQuillfire* GetWizard(const CWnd& page);
+CPSQuillfire* GetWizard(const CPropertyPage& page);
 // The pages' handler of the help command: the wizard's help.
-void ShowWizardHelp(const CWnd& page);
+void ShowWizardHelp(const CPropertyPage& page);

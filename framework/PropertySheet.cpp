@@ -30,8 +30,11 @@ void CPropertyPage::HideHeader() {
     m_psp.dwFlags = (m_psp.dwFlags & ~(PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE)) | PSP_HIDEHEADER;
 }
 
+// The system may activate the first page before it reports the sheet window as made, so the
+// window is taken from the page's parent when the sheet has not seen it yet.
 CPropertySheet* CPropertyPage::GetSheet() const {
-    return CPropertySheet::FromHandle(GetParent());
+    if (m_ownerSheet && !m_ownerSheet->m_hWnd && m_hWnd) m_ownerSheet->m_hWnd = GetParent();
+    return m_ownerSheet;
 }
 
 bool CPropertyPage::OnCommand(UINT id, UINT code, HWND control) {

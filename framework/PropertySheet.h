@@ -27,7 +27,7 @@ public:
 
     PROPSHEETPAGEA m_psp{};
 
-    // The sheet this page belongs to, from its parent window.
+    // The sheet this page was added to; its window is known from the page's first message on.
     CPropertySheet* GetSheet() const;
 
 protected:
@@ -45,14 +45,20 @@ protected:
     bool OnNotify(NMHDR* header, LRESULT& result) override;
 
 private:
+    friend class CPropertySheet;
     static INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    CPropertySheet* m_ownerSheet = nullptr;
 };
 
 class CPropertySheet : public CWnd {
 public:
     CPropertySheet(const char* caption, HWND parent = nullptr, UINT startPage = 0);
 
-    void AddPage(CPropertyPage* page) { m_pages.push_back(page); }
+    void AddPage(CPropertyPage* page) {
+        page->m_ownerSheet = this;
+        m_pages.push_back(page);
+    }
     int GetPageCount() const { return static_cast<int>(m_pages.size()); }
     CPropertyPage* GetPage(int index) const { return m_pages.at(static_cast<size_t>(index)); }
 

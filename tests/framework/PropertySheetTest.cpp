@@ -23,10 +23,12 @@ public:
     std::atomic<int> m_activations{0};
     std::atomic<int> m_queries{0};
     std::function<void()> m_onActive;
+    std::atomic<int> m_activationsWithoutSheet{0};
 
 protected:
     BOOL OnSetActive() override {
         ++m_activations;
+        if (!GetSheet() || GetSheet()->m_hWnd != GetParent()) ++m_activationsWithoutSheet;
         if (m_onActive) m_onActive();
         GetSheet()->SetWizardButtons(m_buttons);
         return CPropertyPage::OnSetActive();
@@ -126,6 +128,8 @@ TEST(WizardSheet, InitHookSeesTheSheetWindowAndPagesRunInOrder) {
         ::PostMessageA(hwnd, PSM_PRESSBUTTON, PSBTN_BACK, 0);
         EXPECT_TRUE(PollUntil([&] { return sheet.GetActiveIndex() == 0; }));
         EXPECT_EQ(sheet.m_first.m_activations, 2);
+        // The first page is activated while the system still creates the sheet window.
+        EXPECT_EQ(sheet.m_first.m_activationsWithoutSheet, 0);
     });
 }
 
