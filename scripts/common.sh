@@ -64,6 +64,13 @@ qf_start_display() {
     return 1
 }
 
+# Wine's own background processes start with the first program and outlive it; started here,
+# with their output going nowhere, they never hold a test runner's output pipe open.
+qf_start_wine_services() {
+    wineserver -p 120 >/dev/null 2>&1 </dev/null || true
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+}
+
 qf_stop_display() {
     wineserver -k >/dev/null 2>&1 || true
     if [ -n "$QF_XVFB_PID" ]; then
