@@ -83,9 +83,9 @@ std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* li
     }
     std::vector<std::shared_ptr<ScsiTarget>> targets;
     std::vector<char> letters;
-    for (const VirtualDriveSpec& spec : specs) {
-        targets.push_back(std::make_shared<VirtualRecorder>(spec.model, spec.medium));
-        letters.push_back(spec.driveLetter);
+    for (const VirtualDriveSpec& drive : specs) {
+        targets.push_back(std::make_shared<VirtualRecorder>(drive.model, drive.medium));
+        letters.push_back(drive.driveLetter);
     }
     return MakeTargetDeviceProvider(std::move(targets), std::move(letters));
 }
