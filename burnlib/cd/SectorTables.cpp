@@ -75,8 +75,7 @@ uint32_t EdcBytewise(const uint8_t* data, size_t size) {
     return crc;
 }
 
-uint32_t EdcSliced(const uint8_t* data, size_t size) {
-    uint32_t crc = 0;
+uint32_t EdcSliced(const uint8_t* data, size_t size, uint32_t crc) {
     const auto& t = kEdcTables;
     for (; size >= 8; size -= 8, data += 8) {
         const uint32_t lo = crc ^ Load32(data);

@@ -37,7 +37,8 @@ static inline uint8_t GfMulExp(uint8_t value, int exponent) {
 }
 
 uint32_t EdcBytewise(const uint8_t* data, size_t size);
-uint32_t EdcSliced(const uint8_t* data, size_t size);
+// Continues from `crc` (0 for a whole sector).
+uint32_t EdcSliced(const uint8_t* data, size_t size, uint32_t crc = 0);
 
 // Kernels: `sector` receives all 2352 bytes; `header` is bytes 12..15 already in BCD.
 void EncodeScalar(uint8_t* sector, const uint8_t* userData, const uint8_t header[4], bool scramble);
