@@ -10,7 +10,7 @@ namespace {
 constexpr size_t kWordBase = kHeaderOffset;  // parity words count 16-bit words from byte 12
 
 void SolveParity(uint8_t s0, uint8_t s1, uint8_t* a, uint8_t* b) {
-    *a = kGfDivideBy3[s0 ^ s1];
+    *a = kTables.divideBy3[s0 ^ s1];
     *b = static_cast<uint8_t>(s0 ^ *a);
 }
 
@@ -54,7 +54,7 @@ void EncodeScalar(uint8_t* sector, const uint8_t* userData, const uint8_t header
     }
 
     if (scramble)
-        for (size_t i = kHeaderOffset; i < 2352; ++i) sector[i] ^= kScramble[i];
+        for (size_t i = kHeaderOffset; i < 2352; ++i) sector[i] ^= kTables.scramble[i];
 }
 
 }  // namespace burnlib::cd::detail

@@ -3,58 +3,38 @@
 namespace burnlib::cd::detail {
 namespace {
 
-constexpr std::array<uint8_t, 512> MakeGfExp() {
-    std::array<uint8_t, 512> exp{};
+// 15-bit shift register seeded with 1: each step emits bit 0 and feeds bit0^bit1 into bit 14;
+// the emitted bits fill each byte from its least significant bit.
+constexpr EncoderTables MakeTables() {
+    EncoderTables t{};
     unsigned value = 1;
     for (size_t i = 0; i < 512; ++i) {
-        exp[i] = static_cast<uint8_t>(value);
+        t.gfExp[i] = static_cast<uint8_t>(value);
         value <<= 1;
         if (value & 0x100) value ^= 0x11D;
     }
-    return exp;
-}
+    for (size_t i = 0; i < 255; ++i) t.gfLog[t.gfExp[i]] = static_cast<uint8_t>(i);
+    for (size_t v = 1; v < 256; ++v) t.divideBy3[v] = t.gfExp[(t.gfLog[v] + 255 - t.gfLog[3]) % 255];
 
-constexpr std::array<uint8_t, 256> MakeGfLog(const std::array<uint8_t, 512>& exp) {
-    std::array<uint8_t, 256> log{};
-    for (size_t i = 0; i < 255; ++i) log[exp[i]] = static_cast<uint8_t>(i);
-    return log;
-}
-
-constexpr std::array<uint8_t, 256> MakeDivideBy3(const std::array<uint8_t, 512>& exp,
-                                                 const std::array<uint8_t, 256>& log) {
-    std::array<uint8_t, 256> div{};
-    for (size_t v = 1; v < 256; ++v) div[v] = exp[(log[v] + 255 - log[3]) % 255];
-    return div;
-}
-
-constexpr std::array<std::array<uint32_t, 256>, 8> MakeEdcTables() {
-    std::array<std::array<uint32_t, 256>, 8> tables{};
     for (uint32_t i = 0; i < 256; ++i) {
         uint32_t crc = i;
         for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xD8018001u : 0u);
-        tables[0][i] = crc;
+        t.edc[0][i] = crc;
     }
     for (size_t k = 1; k < 8; ++k)
-        for (size_t i = 0; i < 256; ++i)
-            tables[k][i] = (tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF];
-    return tables;
-}
+        for (size_t i = 0; i < 256; ++i) t.edc[k][i] = (t.edc[k - 1][i] >> 8) ^ t.edc[0][t.edc[k - 1][i] & 0xFF];
 
-// 15-bit shift register seeded with 1: each step emits bit 0 and feeds bit0^bit1 into bit 14;
-// the emitted bits fill each byte from its least significant bit.
-constexpr std::array<uint8_t, 2352> MakeScramble() {
-    std::array<uint8_t, 2352> pattern{};
     unsigned reg = 1;
-    for (size_t i = kHeaderOffset; i < pattern.size(); ++i) {
+    for (size_t i = kHeaderOffset; i < 2352; ++i) {
         unsigned byte = 0;
         for (int bit = 0; bit < 8; ++bit) {
             byte |= (reg & 1) << bit;
             const unsigned feedback = (reg ^ (reg >> 1)) & 1;
             reg = (reg >> 1) | (feedback << 14);
         }
-        pattern[i] = static_cast<uint8_t>(byte);
+        t.scramble[i] = static_cast<uint8_t>(byte);
     }
-    return pattern;
+    return t;
 }
 
 inline uint32_t Load32(const uint8_t* p) {
@@ -63,20 +43,16 @@ inline uint32_t Load32(const uint8_t* p) {
 
 }  // namespace
 
-constinit const std::array<uint8_t, 512> kGfExp = MakeGfExp();
-constinit const std::array<uint8_t, 256> kGfLog = MakeGfLog(MakeGfExp());
-constinit const std::array<uint8_t, 256> kGfDivideBy3 = MakeDivideBy3(MakeGfExp(), MakeGfLog(MakeGfExp()));
-constinit const std::array<std::array<uint32_t, 256>, 8> kEdcTables = MakeEdcTables();
-alignas(64) constinit const std::array<uint8_t, 2352> kScramble = MakeScramble();
+constinit const EncoderTables kTables = MakeTables();
 
 uint32_t EdcBytewise(const uint8_t* data, size_t size) {
     uint32_t crc = 0;
-    for (size_t i = 0; i < size; ++i) crc = (crc >> 8) ^ kEdcTables[0][(crc ^ data[i]) & 0xFF];
+    for (size_t i = 0; i < size; ++i) crc = (crc >> 8) ^ kTables.edc[0][(crc ^ data[i]) & 0xFF];
     return crc;
 }
 
 uint32_t EdcSliced(const uint8_t* data, size_t size, uint32_t crc) {
-    const auto& t = kEdcTables;
+    const auto& t = kTables.edc;
     for (; size >= 8; size -= 8, data += 8) {
         const uint32_t lo = crc ^ Load32(data);
         const uint32_t hi = Load32(data + 4);

@@ -1,7 +1,6 @@
 // Constant tables shared by the sector encoders (internal to burnlib/cd).
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,21 +18,25 @@ constexpr size_t kPRows = 24;
 constexpr size_t kQDiagonals = 52;        // byte diagonals of the Q code (26 words x 2 planes)
 constexpr size_t kQRows = 26;             // rows of 86 bytes that the Q code covers (12..2247)
 
-// GF(2^8) with x^8+x^4+x^3+x^2+1; exp runs over 512 entries so log sums need no reduction.
-extern const std::array<uint8_t, 512> kGfExp;
-extern const std::array<uint8_t, 256> kGfLog;
-// Multiplication by 1/(1+alpha), which solves both parity symbols of a vector.
-extern const std::array<uint8_t, 256> kGfDivideBy3;
-
-// Reflected CRC-32 of the EDC, eight tables for eight bytes per step.
-extern const std::array<std::array<uint32_t, 256>, 8> kEdcTables;
-// XOR pattern of the whole sector: twelve zeros over the sync, then the scrambler sequence.
-alignas(64) extern const std::array<uint8_t, 2352> kScramble;
+// Plain arrays without member functions: the AVX2 encoder's file reads them too, and must not
+// instantiate inline functions that the baseline files share.
+struct EncoderTables {
+    // GF(2^8) with x^8+x^4+x^3+x^2+1; exp runs over 512 entries so log sums need no reduction.
+    uint8_t gfExp[512];
+    uint8_t gfLog[256];
+    // Multiplication by 1/(1+alpha), which solves both parity symbols of a vector.
+    uint8_t divideBy3[256];
+    // Reflected CRC-32 of the EDC, eight tables for eight bytes per step.
+    uint32_t edc[8][256];
+    // XOR pattern of the whole sector: twelve zeros over the sync, then the scrambler sequence.
+    alignas(64) uint8_t scramble[2352];
+};
+extern const EncoderTables kTables;
 
 // value * alpha^exponent, exponent from -255 up. Static: the wide encoders' files are compiled
 // for other instruction sets and must not share an inline copy with the baseline.
 static inline uint8_t GfMulExp(uint8_t value, int exponent) {
-    return value == 0 ? 0 : kGfExp[(kGfLog[value] + exponent + 255) % 255];
+    return value == 0 ? 0 : kTables.gfExp[(kTables.gfLog[value] + exponent + 255) % 255];
 }
 
 uint32_t EdcBytewise(const uint8_t* data, size_t size);

@@ -127,10 +127,10 @@ private:
             const size_t lane = 2 * ((26 - i % 26) % 26) + (p & 1);
             s0[lane] ^= acc0[p];
             const uint8_t v = acc1[p];
-            if (v) s1[lane] ^= kGfExp[kGfLog[v] + (45 + 255 - i) % 255];
+            if (v) s1[lane] ^= kTables.gfExp[kTables.gfLog[v] + (45 + 255 - i) % 255];
         }
         for (size_t lane = 0; lane < kQDiagonals; ++lane) {
-            const uint8_t a = kGfDivideBy3[s0[lane] ^ s1[lane]];
+            const uint8_t a = kTables.divideBy3[s0[lane] ^ s1[lane]];
             sector[kParityQOffset + lane] = a;
             sector[kParityQOffset + kQDiagonals + lane] = static_cast<uint8_t>(s0[lane] ^ a);
         }
@@ -139,8 +139,8 @@ private:
     static void Scramble(uint8_t* sector) {
         size_t i = 0;
         for (; i + B <= 2352; i += B)
-            V::Store(sector + i, V::Xor(V::Load(sector + i), V::Load(kScramble.data() + i)));
-        for (; i < 2352; ++i) sector[i] ^= kScramble[i];
+            V::Store(sector + i, V::Xor(V::Load(sector + i), V::Load(kTables.scramble + i)));
+        for (; i < 2352; ++i) sector[i] ^= kTables.scramble[i];
     }
 };
 
