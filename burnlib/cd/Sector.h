@@ -26,7 +26,8 @@ std::span<const Kernel> AvailableKernels();
 // The fastest available encoder, chosen once.
 Kernel BestKernel();
 
-// Builds the sector of block `lba` (lead-in blocks negative) around 2048 bytes of user data
+// Builds the sector of block `lba` (-45150 .. 449849; lead-in blocks negative, their headers
+// carrying times from 90 minutes up) around 2048 bytes of user data
 // (nullptr: zeros). With `scramble` the bytes after the sync are scrambled as recorded; without
 // it the sector is left as the error-correction layer sees it. An unavailable kernel falls back
 // to the best one.
