@@ -79,7 +79,9 @@ TEST_F(RawWrite, EitherConventionWhereSourcesDiffer) {
     RawWriteChecker checker(m_disc.first, m_disc.blockSize);
     for (int32_t lba = m_disc.first; lba < m_disc.first + 12; ++lba) {
         Parts parts = testblocks::DiscParts(m_disc, lba);
-        if (lba == m_disc.first) EXPECT_EQ(parts.header, (Msf{97, 26, 65}));
+        if (lba == m_disc.first) {
+            EXPECT_EQ(parts.header, (Msf{97, 26, 65}));
+        }
         Check fed = checker.Feed(testblocks::Assemble(m_disc, parts));
         ASSERT_TRUE(fed) << fed.reason;
     }

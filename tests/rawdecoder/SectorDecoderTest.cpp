@@ -48,7 +48,9 @@ TEST(CheckValues, EdcScramblerAndField) {
     uint8_t power = 1;
     for (int k = 1; k <= 255; ++k) {
         power = GfMul(power, 2);
-        if (k < 255) ASSERT_NE(power, 1) << k;
+        if (k < 255) {
+            ASSERT_NE(power, 1) << k;
+        }
     }
     EXPECT_EQ(power, 1);
     EXPECT_EQ(GfMul(0x03, 0xF4), 0x01);  // (alpha+1)^-1, which the parity solve divides by
