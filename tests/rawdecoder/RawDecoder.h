@@ -153,4 +153,10 @@ Check CheckRawWriteFile(const std::filesystem::path& raw, const RawWriteInfo& in
 Check CheckSavedRawWrite(const std::filesystem::path& folder, char letter, const UserDataSink& sink,
                          RawWriteOptions options = {});
 
+// CheckSavedRawWrite, then the track against the image file, streamed: the track holds the
+// image from LBA 0, whole, and nothing but zero bytes after it (padding of its last block and any
+// blocks a writer added).
+Check CheckSavedRawWriteHoldsImage(const std::filesystem::path& folder, char letter,
+                                   const std::filesystem::path& image, RawWriteOptions options = {});
+
 }  // namespace rawdecoder

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <string_view>
 
@@ -194,6 +196,38 @@ TEST_F(RawWrite, DamagedBlocksAndFiles) {
     m_disc.first = -150;
     c = Run();
     EXPECT_NE(c.reason.find("the write starts after the lead-in"), std::string::npos) << c.reason;
+}
+
+TEST_F(RawWrite, TrackAgainstTheImageFile) {
+    const std::filesystem::path image = m_folder / "image.iso";
+    auto writeImage = [&](size_t size, size_t flip) {
+        std::vector<uint8_t> bytes(m_disc.image.begin(), m_disc.image.begin() + std::min(size, m_disc.image.size()));
+        bytes.resize(size, 0);
+        if (flip < size) bytes[flip] ^= 0x01;
+        std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+    };
+    // Blocks 0..36 hold the image, whose end pads block 36 with 100 zero bytes; blocks 37..39 are
+    // zero blocks a writer may add.
+    const size_t imageSize = 37 * kUserSize - 100;
+    std::fill(m_disc.image.begin() + imageSize, m_disc.image.end(), 0);
+    m_disc.image[imageSize - 1] = 0xAB;
+    testblocks::WriteDisc(m_folder, 'E', m_disc);
+    const size_t none = SIZE_MAX;
+
+    writeImage(imageSize, none);
+    Check c = CheckSavedRawWriteHoldsImage(m_folder, 'E', image, m_options);
+    EXPECT_TRUE(c) << c.reason;
+
+    writeImage(imageSize, 7 * kUserSize + 5);
+    c = CheckSavedRawWriteHoldsImage(m_folder, 'E', image, m_options);
+    EXPECT_NE(c.reason.find("LBA 7 byte 5 differs from the image"), std::string::npos) << c.reason;
+    writeImage(imageSize - 1, none);  // the track has a byte the image lacks
+    c = CheckSavedRawWriteHoldsImage(m_folder, 'E', image, m_options);
+    EXPECT_NE(c.reason.find("LBA 36 byte 1947 differs"), std::string::npos) << c.reason;
+    writeImage(m_disc.image.size() + 1, none);
+    c = CheckSavedRawWriteHoldsImage(m_folder, 'E', image, m_options);
+    EXPECT_NE(c.reason.find("the track holds 81920 bytes of the image, not 81921"), std::string::npos) << c.reason;
 }
 
 TEST_F(RawWrite, EndsTooEarlyAndStaysFailed) {

@@ -106,4 +106,33 @@ Check CheckSavedRawWrite(const std::filesystem::path& folder, char letter, const
     return CheckRawWriteFile(folder / (std::string(1, letter) + ".raw"), info, sink, options);
 }
 
+Check CheckSavedRawWriteHoldsImage(const std::filesystem::path& folder, char letter,
+                                   const std::filesystem::path& image, RawWriteOptions options) {
+    std::ifstream file(image, std::ios::binary);
+    if (!file) return Check::Fail(image.string() + ": cannot open");
+    Check mismatch = Check::Pass();
+    uint64_t compared = 0;
+    std::array<uint8_t, kUserSize> expected{};
+    auto sink = [&](int32_t lba, std::span<const uint8_t, kUserSize> user) {
+        if (!mismatch) return;
+        expected.fill(0);
+        file.read(reinterpret_cast<char*>(expected.data()), kUserSize);
+        compared += static_cast<uint64_t>(file.gcount());
+        for (size_t i = 0; i < kUserSize; ++i)
+            if (user[i] != expected[i]) {
+                mismatch = Check::Fail("LBA " + std::to_string(lba) + " byte " + std::to_string(i) +
+                                       " differs from the image");
+                return;
+            }
+    };
+    if (Check c = CheckSavedRawWrite(folder, letter, sink, options); !c) return c;
+    if (!mismatch) return mismatch;
+    std::error_code error;
+    uintmax_t size = std::filesystem::file_size(image, error);
+    if (error || compared != size)
+        return Check::Fail("the track holds " + std::to_string(compared) + " bytes of the image, not " +
+                           std::to_string(size));
+    return Check::Pass();
+}
+
 }  // namespace rawdecoder
