@@ -135,8 +135,8 @@ Check DecodeSector(std::span<const uint8_t> raw, Sector* out) {
 
     out->mode = s[15];
     if (out->mode != 0x01) {
-        // An unscrambled sector shows its mode byte scrambled with sequence byte 3.
-        if ((raw[15] == 0x01) && (s[15] == (0x01 ^ sequence[3])))
+        // The mode byte reads right before descrambling only when the sector was never scrambled.
+        if (raw[15] == 0x01)
             return Check::Fail("sector not scrambled (mode byte reads 01 only before descrambling)");
         return Check::Fail("mode byte is " + Hex(out->mode) + ", expected 01");
     }
