@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Sha1.h"
+#include "tests/support/Sha1.h"
 #include "burnlib/cd/Msf.h"
 #include "burnlib/cd/Sector.h"
 #include "burnlib/cd/SectorTables.h"
@@ -19,7 +19,7 @@ Bytes Slice(const uint8_t* sector, size_t offset, size_t size) { return Bytes(se
 
 TEST(Sha1Helper, KnownDigest) {
     const uint8_t abc[] = {'a', 'b', 'c'};
-    EXPECT_EQ(cdtest::Sha1Hex(abc, 3), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(Sha1Hex({abc, 3}), "a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
 TEST(Edc, CatalogueCheckValue) {
@@ -47,10 +47,10 @@ TEST_P(SectorVectors, ZeroSectorAtBlockZero) {
     EXPECT_EQ(Slice(sector, 2162, 8), (Bytes{0x00, 0xF5, 0x00, 0xF4, 0x00, 0x00, 0x00, 0x00}));
     EXPECT_EQ(Slice(sector, 2248, 8), (Bytes{0x00, 0x41, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
     EXPECT_EQ(Slice(sector, 2300, 8), (Bytes{0x00, 0x43, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(cdtest::Sha1Hex(sector, kRawSectorSize), "d9ee3c3ce5f425e5adb786706f65f363fd785695");
+    EXPECT_EQ(Sha1Hex({sector, kRawSectorSize}), "d9ee3c3ce5f425e5adb786706f65f363fd785695");
 
     EncodeMode1Sector(0, nullptr, sector, true, GetParam());
-    EXPECT_EQ(cdtest::Sha1Hex(sector, kRawSectorSize), "5d6926fd53a6c19a5898806069460996b0e37904");
+    EXPECT_EQ(Sha1Hex({sector, kRawSectorSize}), "5d6926fd53a6c19a5898806069460996b0e37904");
 }
 
 TEST_P(SectorVectors, ScramblingLeavesSyncAndXorsTheKnownSequence) {

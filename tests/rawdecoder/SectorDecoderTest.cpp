@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "tests/rawdecoder/RawDecoder.h"
-#include "tests/rawdecoder/Sha1.h"
+#include "tests/support/Sha1.h"
 #include "tests/rawdecoder/TestBlocks.h"
 
 using namespace rawdecoder;

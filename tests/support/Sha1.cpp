@@ -1,4 +1,4 @@
-#include "tests/rawdecoder/Sha1.h"
+#include "tests/support/Sha1.h"
 
 #include <cstdio>
 #include <vector>
