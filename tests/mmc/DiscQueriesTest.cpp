@@ -199,8 +199,11 @@ TEST(EngineTableOfContents, BlockSizeFollowsEachTracksModeAndForm) {
     EXPECT_EQ(toc.tracks[1].blockSize, 2048u);
     // Only the Mode 2 track needs its sub-header, read at the track's first block.
     ASSERT_EQ(drive.Count(kOpReadCd), 1u);
-    for (const SentCommand& c : drive.Sent())
-        if (c.cdb[0] == kOpReadCd) EXPECT_EQ(GetBe32(c.cdb.data() + 2), uint32_t{kSecondStart});
+    for (const SentCommand& c : drive.Sent()) {
+        if (c.cdb[0] == kOpReadCd) {
+            EXPECT_EQ(GetBe32(c.cdb.data() + 2), uint32_t{kSecondStart});
+        }
+    }
 
     // Form 2 (submode bit 5): 2324 user bytes.
     ScriptedDrive form2;
