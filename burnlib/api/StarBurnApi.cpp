@@ -11,8 +11,13 @@
 
 #include "burnlib/api/ApiStatistics.h"
 #include "burnlib/api/DeviceProvider.h"
+#include "burnlib/mmc/Commands.h"
+#include "burnlib/mmc/DiscQueries.h"
+#include "burnlib/mmc/MediaSupport.h"
 #include "burnlib/mmc/MmcDevice.h"
 #include "burnlib/mmc/Profiles.h"
+#include "burnlib/mmc/SpeedControl.h"
+#include "burnlib/mmc/WriteModes.h"
 #include "drive/StarBurn.h"
 
 namespace burnlib {
@@ -223,7 +228,7 @@ uint32_t CreateDrive(const char* callName, STARBURN_GRABBER* grabber, ErrorOutpu
     auto drive = std::make_shared<DriveObject>(std::move(transport), name);
     drive->callback = callback;
     drive->context = context;
-    if (!drive->device.Identify(&drive->identity)) {
+    if (!mmc::Identify(drive->device, &drive->identity)) {
         const CommandFailure& f = drive->device.LastFailure();
         CommandFailure described = f;
         described.text = std::string(callName) + ": " + f.text;
@@ -389,14 +394,14 @@ uint32_t StarBurn_CdvdBurnerGrabber_TestUnitReady(STARBURN_GRABBER grabber, char
                                                   STARBURN_FAILURE_RECORD* failure) {
     return DriveCall("StarBurn_CdvdBurnerGrabber_TestUnitReady", grabber,
                      ErrorOutputs(exceptionText, exceptionTextSize, systemError, failure),
-                     [](DriveObject& drive) { return drive.device.TestUnitReady(); });
+                     [](DriveObject& drive) { return mmc::TestUnitReady(drive.device); });
 }
 
 int32_t StarBurn_CdvdBurnerGrabber_GetInsertedDiscType(STARBURN_GRABBER grabber) {
     int32_t type = mmc::kDiscUnknown;
     DriveCall("StarBurn_CdvdBurnerGrabber_GetInsertedDiscType", grabber, ErrorOutputs(),
               [&](DriveObject& drive) {
-                  type = drive.device.InsertedDiscType();
+                  type = mmc::InsertedDiscType(drive.device);
                   return true;
               });
     return type;
@@ -422,7 +427,7 @@ uint32_t StarBurn_CdvdBurnerGrabber_GetTOCInformation(STARBURN_GRABBER grabber,
     return DriveCall("StarBurn_CdvdBurnerGrabber_GetTOCInformation", grabber, errors,
                      [&](DriveObject& drive) {
                          mmc::TableOfContents t;
-                         if (!drive.device.ReadTableOfContents(g_fastToc.load(), &t)) return false;
+                         if (!mmc::ReadTableOfContents(drive.device, g_fastToc.load(), &t)) return false;
                          auto r = std::make_unique<STARBURN_TOC_INFORMATION>();
                          std::memset(r.get(), 0, sizeof *r);
                          r->m_firstTrack = t.firstTrack;
@@ -471,7 +476,7 @@ uint32_t StarBurn_CdvdBurnerGrabber_GetTrackInformation(STARBURN_GRABBER grabber
     return DriveCall("StarBurn_CdvdBurnerGrabber_GetTrackInformation", grabber, errors,
                      [&](DriveObject& drive) {
                          mmc::TrackInformation t;
-                         if (!drive.device.ReadTrack(trackNumber, &t)) return false;
+                         if (!mmc::ReadTrack(drive.device, trackNumber, &t)) return false;
                          STARBURN_TRACK_INFORMATION r;
                          std::memset(&r, 0, sizeof r);
                          r.m_trackNumber = t.trackNumber;
@@ -500,7 +505,7 @@ uint32_t StarBurn_CdvdBurnerGrabber_GetAdvancedSupportedMediaFormats(
         "StarBurn_CdvdBurnerGrabber_GetAdvancedSupportedMediaFormats", grabber, ErrorOutputs(),
         [&](DriveObject& drive) {
             mmc::MediaSupport m;
-            if (!drive.device.ReadMediaSupport(&m)) return false;
+            if (!mmc::ReadMediaSupport(drive.device, &m)) return false;
             STARBURN_ADVANCED_SUPPORTED_MEDIA_FORMATS r;
             std::memset(&r, 0, sizeof r);
             r.m_size = formats->m_size;
@@ -558,7 +563,7 @@ uint32_t StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes(
     return DriveCall("StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes", grabber, errors,
                      [&](DriveObject& drive) {
                          mmc::WriteModes w;
-                         if (!drive.device.ProbeWriteModes(&w)) return false;
+                         if (!mmc::ProbeWriteModes(drive.device, &w)) return false;
                          *tao = w.tao;
                          *sao = w.sao;
                          *daoPQ = w.rawPQ;
@@ -576,7 +581,7 @@ uint32_t StarBurn_CdvdBurnerGrabber_GetSpeeds(STARBURN_GRABBER grabber, char* ex
     return DriveCall("StarBurn_CdvdBurnerGrabber_GetSpeeds", grabber, errors,
                      [&](DriveObject& drive) {
                          mmc::Speeds s;
-                         if (!drive.device.ReadSpeeds(&s)) return false;
+                         if (!mmc::ReadSpeeds(drive.device, &s)) return false;
                          if (currentRead != nullptr) *currentRead = s.currentRead;
                          if (maximumRead != nullptr) *maximumRead = s.maximumRead;
                          if (currentWrite != nullptr) *currentWrite = s.currentWrite;
@@ -592,7 +597,7 @@ uint32_t StarBurn_CdvdBurnerGrabber_SetSpeeds(STARBURN_GRABBER grabber, char* ex
     return DriveCall("StarBurn_CdvdBurnerGrabber_SetSpeeds", grabber,
                      ErrorOutputs(exceptionText, exceptionTextSize, systemError, failure),
                      [&](DriveObject& drive) {
-                         return drive.device.SetSpeeds(readSpeed, writeSpeed);
+                         return mmc::SetSpeeds(drive.device, readSpeed, writeSpeed);
                      });
 }
 

@@ -37,7 +37,30 @@ const char* CommandName(uint8_t opcode) {
         case kOpGetPerformance: return "GET PERFORMANCE";
         case kOpSetStreaming: return "SET STREAMING";
         case kOpSetCdSpeed: return "SET CD SPEED";
+        case kOpFormatUnit: return "FORMAT UNIT";
+        case kOpWrite10: return "WRITE(10)";
+        case kOpWrite12: return "WRITE(12)";
+        case kOpSynchronizeCache: return "SYNCHRONIZE CACHE";
+        case kOpCloseTrackSession: return "CLOSE TRACK/SESSION";
+        case kOpBlank: return "BLANK";
+        case kOpReadCd: return "READ CD";
+        case kOpReserveTrack: return "RESERVE TRACK";
         default: return "SCSI command";
+    }
+}
+
+bool ChangesMedium(uint8_t opcode) {
+    switch (opcode) {
+        case kOpFormatUnit:
+        case kOpWrite10:
+        case kOpWrite12:
+        case kOpSynchronizeCache:
+        case kOpCloseTrackSession:
+        case kOpBlank:
+        case kOpReserveTrack:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -126,6 +149,37 @@ Cdb MakeSetCdSpeed(uint16_t readKBps, uint16_t writeKBps) {
 Cdb MakeSetStreaming(uint16_t parameterLength) {
     Cdb c = Make(kOpSetStreaming, 12);
     PutBe16(c.bytes + 9, parameterLength);
+    return c;
+}
+
+Cdb MakeWrite10(uint32_t lba, uint16_t blocks) {
+    Cdb c = Make(kOpWrite10, 10);
+    PutBe32(c.bytes + 2, lba);
+    PutBe16(c.bytes + 7, blocks);
+    return c;
+}
+
+Cdb MakeSynchronizeCache(bool immediate) {
+    Cdb c = Make(kOpSynchronizeCache, 10);
+    c.bytes[1] = immediate ? 0x02 : 0x00;
+    return c;
+}
+
+Cdb MakeCloseTrackSession(bool immediate, uint8_t function, uint16_t trackNumber) {
+    Cdb c = Make(kOpCloseTrackSession, 10);
+    c.bytes[1] = immediate ? 0x01 : 0x00;
+    c.bytes[2] = function & 0x07;
+    PutBe16(c.bytes + 4, trackNumber);
+    return c;
+}
+
+Cdb MakeReadCdSubheader(uint32_t lba, uint32_t blocks) {
+    Cdb c = Make(kOpReadCd, 12);
+    PutBe32(c.bytes + 2, lba);
+    c.bytes[6] = static_cast<uint8_t>(blocks >> 16);
+    c.bytes[7] = static_cast<uint8_t>(blocks >> 8);
+    c.bytes[8] = static_cast<uint8_t>(blocks);
+    c.bytes[9] = 0x40;  // header codes 10b: the sub-header only
     return c;
 }
 

@@ -13,19 +13,30 @@ struct Cdb {
 enum : uint8_t {
     kOpTestUnitReady = 0x00,
     kOpRequestSense = 0x03,
+    kOpFormatUnit = 0x04,
     kOpInquiry = 0x12,
     kOpStartStopUnit = 0x1B,
     kOpReadCapacity = 0x25,
+    kOpWrite10 = 0x2A,
+    kOpSynchronizeCache = 0x35,
     kOpReadToc = 0x43,
     kOpGetConfiguration = 0x46,
     kOpReadDiscInformation = 0x51,
     kOpReadTrackInformation = 0x52,
+    kOpReserveTrack = 0x53,
     kOpModeSelect10 = 0x55,
     kOpModeSense10 = 0x5A,
+    kOpCloseTrackSession = 0x5B,
+    kOpBlank = 0xA1,
+    kOpWrite12 = 0xAA,
     kOpGetPerformance = 0xAC,
     kOpSetStreaming = 0xB6,
     kOpSetCdSpeed = 0xBB,
+    kOpReadCd = 0xBE,
 };
+
+// Commands after which the medium is no longer what it was when the operation began.
+bool ChangesMedium(uint8_t opcode);
 
 enum : uint8_t {
     kConfigAll = 0,
@@ -75,6 +86,13 @@ Cdb MakeGetPerformance(uint8_t type, uint8_t dataType, uint32_t startLba,
                        uint16_t maxDescriptors);
 Cdb MakeSetCdSpeed(uint16_t readKBps, uint16_t writeKBps);
 Cdb MakeSetStreaming(uint16_t parameterLength);
+Cdb MakeWrite10(uint32_t lba, uint16_t blocks);
+Cdb MakeSynchronizeCache(bool immediate);
+// function: 1 close track, 2 close session (and others per medium).
+Cdb MakeCloseTrackSession(bool immediate, uint8_t function, uint16_t trackNumber);
+// READ CD of `blocks` blocks of any sector type returning only the sub-header (8 bytes per
+// Mode 2 Form 1/2 block).
+Cdb MakeReadCdSubheader(uint32_t lba, uint32_t blocks);
 
 void PutBe16(uint8_t* p, uint16_t v);
 void PutBe32(uint8_t* p, uint32_t v);

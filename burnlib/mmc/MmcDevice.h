@@ -1,14 +1,15 @@
-// The command engine: one opened drive and the queries the library answers from it. Every
-// command goes through Execute, which checks the cancel flag first, so a cancelled call ends
-// within one command. Not thread-safe except Cancel; the library serialises calls per drive.
+// The command engine for one opened drive: it sends commands, reads sense, retries what may be
+// retried, honours a cancel, and keeps what a drive's nature fixes (its features, its capability
+// page) so each is read once per drive object. The queries live in files of their own and work
+// on an MmcDevice&. Not thread-safe except Cancel; the library serialises calls per drive.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <vector>
 
 #include "burnlib/mmc/Cdb.h"
 #include "burnlib/mmc/Parsers.h"
@@ -37,54 +38,9 @@ struct CommandFailure {
     uint8_t sense[kSenseBufferSize] = {};
     uint8_t senseLength = 0;
     uint8_t senseKey = 0, asc = 0, ascq = 0;
-};
-
-struct TocTrack {
-    uint8_t session = 0;
-    uint8_t adrControl = 0;  // ADR high nibble, CONTROL low nibble
-    uint8_t number = 0;
-    int32_t start = 0;
-    int32_t end = 0;         // first block after the track
-    bool isData = false;
-    uint8_t dataMode = 0;    // 1, 2, or 0 for audio
-    uint32_t blockSize = 0;  // user bytes per block
-};
-
-struct TableOfContents {
-    uint8_t firstTrack = 0, lastTrack = 0;
-    uint8_t firstSession = 0, lastSession = 0;
-    int32_t leadOut = 0;
-    uint8_t discStatus = 0;  // 0 blank, 1 appendable, 2 finalized, 3 other
-    std::vector<TocTrack> tracks;
-};
-
-// One flag per (medium, direction), in the order of the library's media-formats record.
-struct MediaSupport {
-    bool cdRomRead = false, cdRRead = false, cdRWrite = false, cdRwRead = false,
-         cdRwWrite = false;
-    bool dvdRomRead = false, dvdRRead = false, dvdRWrite = false, dvdRDlRead = false,
-         dvdRDlWrite = false;
-    bool dvdRwRead = false, dvdRwWrite = false, dvdRwDlRead = false, dvdRwDlWrite = false;
-    bool dvdRamRead = false, dvdRamWrite = false;
-    bool dvdPlusRwRead = false, dvdPlusRwWrite = false, dvdPlusRwDlRead = false,
-         dvdPlusRwDlWrite = false;
-    bool dvdPlusRRead = false, dvdPlusRWrite = false, dvdPlusRDlRead = false,
-         dvdPlusRDlWrite = false;
-    bool bdRomRead = false, bdRRead = false, bdRWrite = false, bdReRead = false,
-         bdReWrite = false;
-    bool hdDvdRomRead = false, hdDvdRRead = false, hdDvdRWrite = false, hdDvdRamRead = false,
-         hdDvdRamWrite = false, hdDvdRwRead = false, hdDvdRwWrite = false;
-};
-
-struct WriteModes {
-    bool tao = false;
-    bool sao = false;
-    bool rawPQ = false;   // raw 2352 + 16 (data block type 1)
-    bool rawPW = false;   // raw 2352 + 96 (data block types 2/3)
-};
-
-struct Speeds {
-    uint32_t currentRead = 0, maximumRead = 0, currentWrite = 0, maximumWrite = 0;  // kB/s
+    // Sense response code 71h: the error belongs to an earlier command of the operation (a
+    // buffered write, an Immed command), reported on this one.
+    bool deferred = false;
 };
 
 class MmcDevice {
@@ -95,74 +51,108 @@ public:
     MmcDevice(const MmcDevice&) = delete;
     MmcDevice& operator=(const MmcDevice&) = delete;
 
-    // Any thread. The running (or next) operation fails with Outcome::Cancelled before its next
-    // command; the flag is spent by the operation that fails on it (see EndOperation).
-    void Cancel() { m_cancel.store(true); }
-    // Around each library call: Begin forgets the previous call's failure, End clears a cancel
-    // that the call has acted on.
-    void BeginOperation() { m_failure = CommandFailure{}; }
+    // ---- Operations and cancel
+    // An operation is one library call. Begin forgets the previous failure and any stale cancel;
+    // End marks the operation ended and clears the cancel.
+    void BeginOperation();
     void EndOperation();
+    // Any thread. While an operation runs it fails with Outcome::Cancelled before its next
+    // command (clean-up commands excepted); while none runs a cancel does nothing.
+    void Cancel();
+    // True when the operation has failed on a cancel.
+    bool Cancelled() const { return m_failure.outcome == Outcome::Cancelled; }
 
-    bool Identify(InquiryData* out);
-    // Unit attentions (medium changed, reset) are retried; true = a medium is ready.
-    bool TestUnitReady();
-    bool ReadCurrentProfile(uint16_t* profile);
-    bool ReadConfiguration(Configuration* out);  // every feature
-    // The drive's features and profiles as the last full read found them: what a drive supports
-    // does not change with the disc (only the "current" bits do, and they are not kept).
-    bool ReadSupportedFeatures(const Configuration** out);
-    bool ReadDiscInformation(DiscInformation* out);
-    bool ReadTrackInformation(uint8_t addressType, uint32_t value, TrackInformation* out);
-    bool ReadToc(Toc* out);
-    bool ReadFullToc(FullToc* out);
-    bool ReadAtip(Atip* out);
-    bool ReadCapabilities(Capabilities* out);
+    // While one exists, commands are sent although the operation was cancelled, so a cancelled
+    // write can still synchronise the cache, close, unlock the tray or restore page 05. Failures
+    // inside it never replace the operation's first failure.
+    class CleanupScope {
+    public:
+        explicit CleanupScope(MmcDevice& device);
+        ~CleanupScope();
+        CleanupScope(const CleanupScope&) = delete;
+        CleanupScope& operator=(const CleanupScope&) = delete;
 
-    // Inserted-disc code 0..22; 14 when no medium is present or the drive is not ready.
-    int32_t InsertedDiscType();
-    // fast = format 0 only; otherwise the full TOC adds sessions and the disc type.
-    bool ReadTableOfContents(bool fast, TableOfContents* out);
-    // 255 = the invisible track (the one that would be written next).
-    bool ReadTrack(uint8_t trackNumber, TrackInformation* out);
-    bool ReadMediaSupport(MediaSupport* out);
-    bool ProbeWriteModes(WriteModes* out);
-    bool ReadSpeeds(Speeds* out);
-    // kB/s; kSpeedUnchanged leaves that direction as it is.
-    bool SetSpeeds(uint32_t readKBps, uint32_t writeKBps);
-    static constexpr uint32_t kSpeedUnchanged = 0xFFFF;
+    private:
+        MmcDevice& m_device;
+        CommandFailure m_before;
+    };
 
-    uint16_t BufferSizeKB();
+    // ---- Commands
+    // Sends one command with up to `length` bytes in or out; *transferred = bytes moved. A unit
+    // attention is retried a few times, unless the operation has already sent a command that
+    // changes the medium: then the medium or the drive's buffer changed under it and the
+    // operation ends.
+    bool Execute(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length,
+                 uint32_t* transferred = nullptr, uint32_t timeoutSeconds = 30);
+    // A WRITE: while the drive answers 02/04/08 (long write in progress, its buffer is full) the
+    // same command is sent again after a short sleep, for at most kLongWriteLimitMs of sleeping.
+    bool ExecuteWrite(const Cdb& cdb, const uint8_t* data, uint32_t length,
+                      uint32_t timeoutSeconds = 200);
+    // An Immed command (SYNCHRONIZE CACHE, CLOSE TRACK/SESSION, BLANK, FORMAT): sent again while
+    // the drive is still busy with an earlier one (02/04/07, 02/04/08), then WaitWhileBusy.
+    bool ExecuteImmediate(const Cdb& cdb, uint32_t limitSeconds,
+                          DataDirection direction = DataDirection::None, uint8_t* data = nullptr,
+                          uint32_t length = 0);
+    // Polls TEST UNIT READY, then READ DISC INFORMATION (some drives report ready while still
+    // busy), until neither says 02/04/xx "in progress". A deferred error, a missing medium or
+    // more than limitSeconds of waiting fail the operation.
+    bool WaitWhileBusy(uint32_t limitSeconds);
+    // Tests make waiting instant; the default sleeps the calling thread.
+    void SetSleep(std::function<void(uint32_t milliseconds)> sleep);
+
+    static constexpr uint32_t kLongWriteResendMs = 40;
+    static constexpr uint32_t kLongWriteLimitMs = 120000;
+    static constexpr uint32_t kPollIntervalMs = 500;
+
+    // ---- Failures
     const CommandFailure& LastFailure() const { return m_failure; }
+    void SetFailure(const CommandFailure& failure) { m_failure = failure; }
+    bool FailedWith(uint8_t key, uint8_t asc) const;
+    // Records that the answer to `cdb` (transferred bytes of it) could not be understood.
+    bool BadResponse(const Cdb& cdb, uint32_t transferred);
+    // The same for the last command sent, as it was sent.
+    bool BadResponse();
+    void Fail(Outcome outcome, const Cdb& cdb, std::string text);
+
+    // ---- What a drive's nature fixes, read once per drive object
+    // Every feature and profile the drive supports. The "current" bits in it are stale: only
+    // presence and the drive's own feature fields may be used.
+    bool ReadSupportedFeatures(const Configuration** out);
+    // The capabilities page as first read: its media bits and buffer size describe the drive;
+    // its speeds do not (they change with the disc and SET CD SPEED) and must be read afresh.
+    bool ReadDriveCapabilities(const Capabilities** out);
+    uint16_t BufferSizeKB();
+    // The current profile changes with the disc, so it is kept only within one operation and
+    // forgotten on a unit attention.
+    bool ReadCurrentProfile(uint16_t* profile);
+
     uint32_t MaxTransferLength() const { return m_transport->MaxTransferLength(); }
     bool GetAddress(ScsiAddress* address) const { return m_transport->GetAddress(address); }
 
-    // Sends one command with up to `allocation` bytes in or out; *transferred = bytes moved.
-    bool Execute(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length,
-                 uint32_t* transferred = nullptr, uint32_t timeoutSeconds = 30);
-
 private:
     bool ExecuteOnce(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length,
-                     uint32_t* transferred, uint32_t timeoutSeconds, ScsiResult* result);
-    void Fail(Outcome outcome, const Cdb& cdb, std::string text);
-    bool BadResponse(const Cdb& cdb, uint32_t transferred);
-    bool Cancelled() const { return m_failure.outcome == Outcome::Cancelled; }
-    bool FailedWith(uint8_t key, uint8_t asc) const;
-    bool ReadModePage(uint8_t page, uint8_t pageControl, std::vector<uint8_t>* reply,
-                      size_t* offset, size_t* pageLength);
-    bool LegacyDiscType(int32_t* code);
-    bool TryWriteParameters(const std::vector<uint8_t>& base, size_t offset, uint8_t writeType,
-                            uint8_t dataBlockType, bool* accepted);
-    bool ProbeWriteModesByTrial(WriteModes* out);
-    bool ReadMaximumSpeedsFromPerformance(Speeds* speeds);
-    int32_t CapacityEndLba();
+                     uint32_t* transferred, uint32_t timeoutSeconds);
+    bool FailedBusy() const;  // 02/04/07 or 02/04/08
+    void Sleep(uint32_t milliseconds);
 
     std::unique_ptr<ScsiTransport> m_transport;
     std::function<void(uint8_t)> m_onCommand;
+    std::function<void(uint32_t)> m_sleep;
+
+    std::mutex m_cancelLock;  // orders Cancel against Begin/End
+    bool m_running = false;
     std::atomic<bool> m_cancel{false};
-    bool m_cancelSeen = false;
+    int m_cleanupDepth = 0;
+    bool m_mediumWritten = false;  // this operation sent a command that changes the medium
+
     CommandFailure m_failure;
-    int m_bufferSizeKB = -1;  // cached: a drive's buffer does not change
+    Cdb m_lastCdb;
+    uint32_t m_lastTransferred = 0;
+
     std::unique_ptr<Configuration> m_features;
+    std::unique_ptr<Capabilities> m_capabilities;
+    bool m_profileKnown = false;
+    uint16_t m_profile = 0;
 };
 
 }  // namespace burnlib::mmc

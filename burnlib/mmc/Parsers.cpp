@@ -272,8 +272,8 @@ bool ParseCapabilitiesPage(const uint8_t* page, size_t pageLength, Capabilities*
     if (usable >= 20) r.maxWriteSpeed = GetBe16(page + 18);
     if (usable >= 22) r.currentWriteSpeed = GetBe16(page + 20);
     if (usable >= 30) {
-        const uint16_t current = GetBe16(page + 28);
-        if (current != 0) r.currentWriteSpeed = current;
+        r.selectedWriteSpeed = GetBe16(page + 28);
+        if (r.selectedWriteSpeed != 0) r.currentWriteSpeed = r.selectedWriteSpeed;
     }
     if (usable >= 32) {
         const size_t count = GetBe16(page + 30);

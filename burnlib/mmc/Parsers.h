@@ -148,7 +148,8 @@ struct Capabilities {
     uint16_t bufferSizeKB = 0;
     uint16_t currentReadSpeed = 0;
     uint16_t maxWriteSpeed = 0;
-    uint16_t currentWriteSpeed = 0;
+    uint16_t currentWriteSpeed = 0;   // bytes 28-29 when set, else the obsolete 20-21
+    uint16_t selectedWriteSpeed = 0;  // bytes 28-29 alone (MMC-3 on); 0 when absent
     std::vector<uint16_t> writeSpeeds;  // descriptors, in the drive's order
 };
 // page points at the page's first byte (code), pageLength = bytes present.

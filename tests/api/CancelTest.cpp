@@ -33,12 +33,11 @@ TEST(Cancel, FromAnotherThreadEndsTheRunningCallWithinOneCommand) {
     STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
     ASSERT_NE(g, nullptr);
 
-    // The uncancelled probe, for comparison.
-    uint8_t modes[4];
+    // The uncancelled call, for comparison: setting the write speed alone reads the profile,
+    // the capabilities and the current read speed before it sets both.
     uint64_t before = recorder->CommandCount();
-    ASSERT_EQ(StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes(
-                  g, e.text, sizeof e.text, &e.systemError, &e.failure, &modes[0], &modes[1],
-                  &modes[2], &modes[3]),
+    ASSERT_EQ(StarBurn_CdvdBurnerGrabber_SetSpeeds(g, e.text, sizeof e.text, &e.systemError,
+                                                   &e.failure, STARBURN_SPEED_UNCHANGED, 706),
               STARBURN_OK);
     const uint64_t fullProbe = recorder->CommandCount() - before;
     ASSERT_GE(fullProbe, 4u);
@@ -48,10 +47,9 @@ TEST(Cancel, FromAnotherThreadEndsTheRunningCallWithinOneCommand) {
     std::atomic<uint32_t> result{0xFFFFFFFF};
     Errors workerErrors;
     std::thread worker([&] {
-        uint8_t m[4];
-        result = StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes(
+        result = StarBurn_CdvdBurnerGrabber_SetSpeeds(
             g, workerErrors.text, sizeof workerErrors.text, &workerErrors.systemError,
-            &workerErrors.failure, &m[0], &m[1], &m[2], &m[3]);
+            &workerErrors.failure, STARBURN_SPEED_UNCHANGED, 706);
     });
     ASSERT_TRUE(WaitForCommands(*recorder, before));
     const uint64_t atCancel = recorder->CommandCount();

@@ -112,10 +112,12 @@ void CatalogQueries::Check(const std::string& modelName, const std::string& medi
             const int32_t start = At<int32_t>(toc.get(), entry + 3);
             const int32_t end = At<int32_t>(toc.get(), entry + 10);
             EXPECT_EQ(start, tracks[k].start);
-            EXPECT_EQ(end, k + 1 < tracks.size() ? tracks[k + 1].start
-                                                 : tracks[k].start +
-                                                       static_cast<int32_t>(tracks[k].length));
-            EXPECT_EQ(At<uint32_t>(toc.get(), entry + 26), tracks[k].dataMode == 2 ? 2336u : 2048u);
+            // The next track of the same session, or the track's own session's lead-out.
+            EXPECT_EQ(end, k + 1 < tracks.size() && tracks[k + 1].session == tracks[k].session
+                               ? tracks[k + 1].start
+                               : tracks[k].start + static_cast<int32_t>(tracks[k].length));
+            // Mode 1 and Mode 2 Form 1 data tracks both hold 2048 user bytes per block.
+            EXPECT_EQ(At<uint32_t>(toc.get(), entry + 26), 2048u);
             usedBytes += static_cast<int64_t>(end - start) * At<uint32_t>(toc.get(), entry + 26);
         }
         // The full table (sessions, disc type) gives the same tracks as the fast one.
@@ -342,12 +344,15 @@ TEST(MediumChanges, AMultiSessionDiscListsEveryTrackWithItsSession) {
     EXPECT_EQ(toc->m_lastSession, 2);
     EXPECT_EQ(At<uint8_t>(toc.get(), 12), 1);
     EXPECT_EQ(At<uint8_t>(toc.get(), 12 + 34), 2);
-    // The first track ends where the second starts; the second at the disc's lead-out.
-    EXPECT_EQ(At<int32_t>(toc.get(), 12 + 10), second.start);
+    // The first track ends at its session's lead-out, before the second session's lead-in and
+    // pregap; the second at the disc's lead-out.
+    EXPECT_EQ(At<int32_t>(toc.get(), 12 + 10),
+              disc.tracks[0].start + static_cast<int32_t>(disc.tracks[0].length));
     EXPECT_EQ(At<int32_t>(toc.get(), 12 + 34 + 10), second.start + 30000);
-    // The second session is CD-ROM XA: Mode 2 blocks.
+    // The second session is CD-ROM XA: Mode 2, Form 1 (2048 user bytes) as data discs are.
     EXPECT_EQ(At<uint32_t>(toc.get(), 12 + 26), 2048u);
-    EXPECT_EQ(At<uint32_t>(toc.get(), 12 + 34 + 26), 2336u);
+    EXPECT_EQ(At<uint8_t>(toc.get(), 12 + 34 + 18), 2);
+    EXPECT_EQ(At<uint32_t>(toc.get(), 12 + 34 + 26), 2048u);
     STARBURN_TRACK_INFORMATION track = {};
     ASSERT_EQ(StarBurn_CdvdBurnerGrabber_GetTrackInformation(g, e.text, sizeof e.text,
                                                              &e.systemError, &e.failure, 255,

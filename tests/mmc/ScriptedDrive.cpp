@@ -28,10 +28,39 @@ private:
 
 }  // namespace
 
+uint32_t AllocationLength(const ScsiRequest& request) {
+    const uint8_t* c = request.cdb;
+    switch (c[0]) {
+        case 0x03: return c[4];                         // REQUEST SENSE
+        case 0x12: return (uint32_t{c[3]} << 8) | c[4];  // INQUIRY
+        case 0x25: return 8;                            // READ CAPACITY
+        case 0x23: case 0x43: case 0x46: case 0x51: case 0x52: case 0x5A: case 0x5C:
+            return (uint32_t{c[7]} << 8) | c[8];
+        case 0xAC:  // GET PERFORMANCE: a header and 16-byte descriptors
+            return 8 + 16 * ((uint32_t{c[8]} << 8) | c[9]);
+        default: return request.dataLength;
+    }
+}
+
 ScsiResult Deliver(const ScsiRequest& request, const std::vector<uint8_t>& bytes) {
-    const uint32_t n = std::min<uint32_t>(request.dataLength, static_cast<uint32_t>(bytes.size()));
+    // Commands that send data, or none, only take an empty answer.
+    if (request.direction != burnlib::DataDirection::In)
+        return bytes.empty() ? ScsiResult::Ok(0) : ScsiResult::SystemFailure(kTransportOverrun);
+    const uint32_t allocation = AllocationLength(request);
+    if (request.dataLength < allocation) return ScsiResult::SystemFailure(kTransportOverrun);
+    const uint32_t n = std::min<uint32_t>(allocation, static_cast<uint32_t>(bytes.size()));
     if (n != 0) std::memcpy(request.data, bytes.data(), n);
     return ScsiResult::Ok(n);
+}
+
+ScsiResult DeferredCheck(uint8_t key, uint8_t asc, uint8_t ascq) {
+    ScsiResult r = ScsiResult::Check(key, asc, ascq);
+    r.sense[0] = 0x71;
+    return r;
+}
+
+void ScriptedDrive::RefuseDeferred(uint8_t opcode, uint8_t key, uint8_t asc, uint8_t ascq) {
+    On(opcode, [=](const ScsiRequest&) { return DeferredCheck(key, asc, ascq); });
 }
 
 void ScriptedDrive::Answer(uint8_t opcode, std::vector<uint8_t> bytes) {

@@ -24,6 +24,8 @@ public:
     void On(uint8_t opcode, Handler handler) { m_handlers[opcode] = std::move(handler); }
     // Answers with these bytes (cut to the allocation), as a drive does.
     void Answer(uint8_t opcode, std::vector<uint8_t> bytes);
+    // Answers with the sense of a deferred error (response code 71h).
+    void RefuseDeferred(uint8_t opcode, uint8_t key, uint8_t asc, uint8_t ascq);
     void Refuse(uint8_t opcode, uint8_t key, uint8_t asc, uint8_t ascq);
 
     std::unique_ptr<burnlib::ScsiTransport> Open(uint32_t maxTransfer = 65536);
@@ -39,7 +41,14 @@ private:
     std::vector<SentCommand> m_sent;
 };
 
-// Copies bytes into the request's buffer like a drive: at most the allocation.
+// Copies bytes into the request's buffer like a drive: at most the allocation length the CDB
+// names. A host buffer shorter than that allocation, or data for a command that moves none in,
+// is a transport error, as SPTI reports a data overrun or a wrong direction.
 burnlib::ScsiResult Deliver(const burnlib::ScsiRequest& request, const std::vector<uint8_t>& bytes);
+// The allocation length field of the commands the engine reads with; the buffer length for
+// others.
+uint32_t AllocationLength(const burnlib::ScsiRequest& request);
+constexpr uint32_t kTransportOverrun = 1784;  // what the system reports for a bad data buffer
+burnlib::ScsiResult DeferredCheck(uint8_t key, uint8_t asc, uint8_t ascq);
 
 }  // namespace mmctest
