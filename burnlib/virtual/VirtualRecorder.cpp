@@ -5,8 +5,11 @@
 #include <thread>
 #include <utility>
 
+#include "burnlib/common/BigEndian.h"
 
 namespace burnlib {
+
+using namespace be;
 
 namespace {
 
@@ -29,6 +32,10 @@ enum : uint8_t {
     kOpSetCdSpeed = 0xBB,
 };
 
+// What Windows reports when the data phase goes wrong: a drive sending more than the host buffer
+// holds (data overrun), or data moving against the direction the host gave.
+constexpr uint32_t kErrorIoDevice = 1117;
+
 uint8_t CdbLengthOfGroup(uint8_t opcode) {
     switch (opcode >> 5) {
     case 0: return 6;
@@ -41,24 +48,26 @@ uint8_t CdbLengthOfGroup(uint8_t opcode) {
 
 }  // namespace
 
+// What each command is, the data phase it has, and what it needs. The write family adds its rows
+// here.
 const VirtualRecorder::CommandEntry VirtualRecorder::kCommands[] = {
-    {kOpTestUnitReady, Needs::Nothing, false, &VirtualRecorder::TestUnitReady},
-    {kOpRequestSense, Needs::Nothing, true, &VirtualRecorder::RequestSense},
-    {kOpInquiry, Needs::Nothing, true, &VirtualRecorder::Inquiry},
-    {kOpStartStopUnit, Needs::Nothing, false, &VirtualRecorder::StartStopUnit},
-    {kOpPreventAllow, Needs::Nothing, false, &VirtualRecorder::PreventAllow},
-    {kOpReadCapacity, Needs::ReadyMedium, false, &VirtualRecorder::ReadCapacity},
-    {kOpReadToc, Needs::ReadyMedium, false, &VirtualRecorder::ReadTocPmaAtip},
+    {kOpTestUnitReady, Phase::None, Needs::Nothing, false, &VirtualRecorder::TestUnitReady},
+    {kOpRequestSense, Phase::In, Needs::Nothing, true, &VirtualRecorder::RequestSense},
+    {kOpInquiry, Phase::In, Needs::Nothing, true, &VirtualRecorder::Inquiry},
+    {kOpStartStopUnit, Phase::None, Needs::Nothing, false, &VirtualRecorder::StartStopUnit},
+    {kOpPreventAllow, Phase::None, Needs::Nothing, false, &VirtualRecorder::PreventAllow},
+    {kOpReadCapacity, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadCapacity},
+    {kOpReadToc, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadTocPmaAtip},
     // MMC lets GET CONFIGURATION through a pending unit attention.
-    {kOpGetConfiguration, Needs::Nothing, true, &VirtualRecorder::GetConfiguration},
-    {kOpReadDiscInformation, Needs::ReadyMedium, false, &VirtualRecorder::ReadDiscInformation},
-    {kOpReadTrackInformation, Needs::ReadyMedium, false, &VirtualRecorder::ReadTrackInformation},
-    {kOpModeSelect10, Needs::Nothing, false, &VirtualRecorder::ModeSelect10},
-    {kOpModeSense10, Needs::Nothing, false, &VirtualRecorder::ModeSense10},
-    {kOpReadBufferCapacity, Needs::Nothing, false, &VirtualRecorder::ReadBufferCapacity},
-    {kOpGetPerformance, Needs::ReadyMedium, false, &VirtualRecorder::GetPerformance},
-    {kOpSetStreaming, Needs::ReadyMedium, false, &VirtualRecorder::SetStreaming},
-    {kOpSetCdSpeed, Needs::Nothing, false, &VirtualRecorder::SetCdSpeed},
+    {kOpGetConfiguration, Phase::In, Needs::Nothing, true, &VirtualRecorder::GetConfiguration},
+    {kOpReadDiscInformation, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadDiscInformation},
+    {kOpReadTrackInformation, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadTrackInformation},
+    {kOpModeSelect10, Phase::Out, Needs::Nothing, false, &VirtualRecorder::ModeSelect10},
+    {kOpModeSense10, Phase::In, Needs::Nothing, false, &VirtualRecorder::ModeSense10},
+    {kOpReadBufferCapacity, Phase::In, Needs::Nothing, false, &VirtualRecorder::ReadBufferCapacity},
+    {kOpGetPerformance, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::GetPerformance},
+    {kOpSetStreaming, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::SetStreaming},
+    {kOpSetCdSpeed, Phase::None, Needs::Nothing, false, &VirtualRecorder::SetCdSpeed},
 };
 
 const VirtualRecorder::CommandEntry* VirtualRecorder::FindCommand(uint8_t opcode) {
@@ -94,8 +103,51 @@ ScsiResult VirtualRecorder::Execute(const ScsiRequest& request) {
     return result;
 }
 
+// The bytes the drive moves in the data phase of a command whose result is GOOD: the allocation
+// length of a data-in command, the parameter list length of a data-out one.
+uint32_t VirtualRecorder::DataPhaseLength(const ScsiRequest& r) const {
+    const uint8_t* cdb = r.cdb;
+    switch (cdb[0]) {
+    case kOpRequestSense: return cdb[4];
+    case kOpInquiry: return Get16(&cdb[3]);
+    case kOpReadCapacity: return 8;
+    case kOpReadToc: case kOpGetConfiguration: case kOpReadDiscInformation:
+    case kOpReadTrackInformation: case kOpModeSelect10: case kOpModeSense10:
+    case kOpReadBufferCapacity:
+        return Get16(&cdb[7]);
+    case kOpGetPerformance:  // 16-byte descriptors for the types the drive answers
+        return cdb[10] == 0x00 || cdb[10] == 0x03 ? 8u + 16u * Get16(&cdb[8]) : 0u;
+    case kOpSetStreaming: return Get16(&cdb[9]);
+    default: return 0;
+    }
+}
+
+// The host's buffer and direction against the command's data phase, as the pass-through layer
+// sees them: a buffer shorter than the allocation or parameter list length, or a direction that
+// is not the command's, fails the request at the transport instead of being cut short. Checked
+// whatever the drive would answer, so a host fault shows with every disc and in every state.
+ScsiResult VirtualRecorder::CheckDataPhase(const CommandEntry& entry, const ScsiRequest& r) const {
+    const DataDirection expected = entry.phase == Phase::In    ? DataDirection::In
+                                   : entry.phase == Phase::Out ? DataDirection::Out
+                                                               : DataDirection::None;
+    const bool hostMovesData = r.direction != DataDirection::None && r.dataLength > 0;
+    if (hostMovesData && r.direction != expected) return ScsiResult::SystemFailure(kErrorIoDevice);
+    const uint32_t length = DataPhaseLength(r);
+    if (length > 0 && (r.direction != expected || r.data == nullptr || r.dataLength < length))
+        return ScsiResult::SystemFailure(kErrorIoDevice);
+    return ScsiResult::Ok(0);
+}
+
 ScsiResult VirtualRecorder::Dispatch(const ScsiRequest& request) {
     const uint8_t opcode = request.cdb[0];
+    const CommandEntry* entry = FindCommand(opcode);
+    const bool wholeCdb =
+        request.cdbLength >= CdbLengthOfGroup(opcode) && request.cdbLength <= sizeof(request.cdb);
+    if (entry != nullptr && wholeCdb) {
+        ScsiResult transfer = CheckDataPhase(*entry, request);
+        if (!transfer.delivered) return transfer;
+    }
+
     bool faultDue = false;
     Fault due{};
     for (Fault& fault : m_faults) {
@@ -112,14 +164,12 @@ ScsiResult VirtualRecorder::Dispatch(const ScsiRequest& request) {
     }
     if (faultDue) return Fail(due.key, due.asc, due.ascq);
 
-    const CommandEntry* entry = FindCommand(opcode);
     if (m_unitAttention && (entry == nullptr || !entry->passesUnitAttention)) {
         m_unitAttention = false;
         return Fail(kSenseUnitAttention, 0x28, 0x00);
     }
     if (entry == nullptr) return Fail(kSenseIllegalRequest, 0x20, 0x00);
-    if (request.cdbLength < CdbLengthOfGroup(opcode) || request.cdbLength > sizeof(request.cdb))
-        return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    if (!wholeCdb) return Fail(kSenseIllegalRequest, 0x24, 0x00);
     if (entry->needs == Needs::ReadyMedium) {
         ScsiResult condition = MediumCondition();
         if (!condition.Good()) return condition;
@@ -148,25 +198,18 @@ uint16_t VirtualRecorder::CurrentProfile() const {
     return MediumReady() ? m_medium.profile : kProfileNone;
 }
 
-// Moves min(allocation length, reply length, host buffer) bytes; never past the host buffer.
-ScsiResult VirtualRecorder::Reply(const ScsiRequest& request, const std::vector<uint8_t>& data,
-                                  uint32_t allocationLength) {
-    uint32_t n = std::min<uint32_t>(allocationLength, static_cast<uint32_t>(data.size()));
-    if (request.direction != DataDirection::In || request.data == nullptr) n = 0;
-    n = std::min(n, request.dataLength);
+// Moves the reply, cut to the allocation length; the data phase check made sure the host buffer
+// holds that much.
+ScsiResult VirtualRecorder::Reply(const ScsiRequest& request, const std::vector<uint8_t>& data) {
+    uint32_t n = std::min<uint32_t>(DataPhaseLength(request), static_cast<uint32_t>(data.size()));
+    n = std::min(n, request.data != nullptr ? request.dataLength : 0u);
     if (n > 0) std::memcpy(request.data, data.data(), n);
     return ScsiResult::Ok(n);
 }
 
-bool VirtualRecorder::TakeParameters(const ScsiRequest& request, uint32_t length,
-                                     std::vector<uint8_t>* out) {
-    out->clear();
-    if (length == 0) return true;
-    if (request.direction != DataDirection::Out || request.data == nullptr ||
-        request.dataLength < length)
-        return false;
-    out->assign(request.data, request.data + length);
-    return true;
+std::vector<uint8_t> VirtualRecorder::TakeParameters(const ScsiRequest& request) const {
+    const uint32_t length = std::min(DataPhaseLength(request), request.data != nullptr ? request.dataLength : 0u);
+    return std::vector<uint8_t>(request.data, request.data + length);
 }
 
 void VirtualRecorder::MediumChanged() {

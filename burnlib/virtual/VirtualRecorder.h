@@ -60,9 +60,11 @@ private:
         uint8_t key, asc, ascq;
     };
     using Handler = ScsiResult (VirtualRecorder::*)(const ScsiRequest&);
+    enum class Phase : uint8_t { None, In, Out };  // the command's data phase
     enum class Needs : uint8_t { Nothing, ReadyMedium };
     struct CommandEntry {
         uint8_t opcode;
+        Phase phase;
         Needs needs;
         bool passesUnitAttention;
         Handler handler;
@@ -75,10 +77,11 @@ private:
     ScsiResult MediumCondition() const;
     bool MediumReady() const;
     uint16_t CurrentProfile() const;
-    ScsiResult Reply(const ScsiRequest& request, const std::vector<uint8_t>& data,
-                     uint32_t allocationLength);
-    // Copies the parameter list a data-out command sends; false when the host sent fewer bytes.
-    static bool TakeParameters(const ScsiRequest& request, uint32_t length, std::vector<uint8_t>* out);
+    uint32_t DataPhaseLength(const ScsiRequest& request) const;
+    ScsiResult CheckDataPhase(const CommandEntry& entry, const ScsiRequest& request) const;
+    ScsiResult Reply(const ScsiRequest& request, const std::vector<uint8_t>& data);
+    // The parameter list a data-out command sends, as long as its command block says.
+    std::vector<uint8_t> TakeParameters(const ScsiRequest& request) const;
     void MediumChanged();
 
     // A speed request meaning "the fastest the disc allows".

@@ -169,7 +169,7 @@ std::vector<uint8_t> VirtualRecorder::ConfigurationFeatures(uint8_t requestType,
 ScsiResult VirtualRecorder::GetConfiguration(const ScsiRequest& r) {
     const uint8_t requestType = r.cdb[1] & 0x03;
     if (requestType == 3) return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    return Reply(r, ConfigurationFeatures(requestType, Get16(&r.cdb[2])), Get16(&r.cdb[7]));
+    return Reply(r, ConfigurationFeatures(requestType, Get16(&r.cdb[2])));
 }
 
 }  // namespace burnlib

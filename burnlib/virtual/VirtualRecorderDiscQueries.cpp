@@ -101,7 +101,7 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
         Put32(&data[16], 0xFFFFFFFF);
         Put32(&data[20], 0xFFFFFFFF);
     }
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 // ---- READ TRACK INFORMATION
@@ -196,7 +196,7 @@ ScsiResult VirtualRecorder::ReadTrackInformation(const ScsiRequest& r) {
     if (number == 0 || number > 0xFF) return Fail(kSenseIllegalRequest, 0x24, 0x00);
     std::vector<uint8_t> data = TrackInformation(static_cast<uint8_t>(number));
     if (data.empty()) return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 // ---- READ CAPACITY
@@ -213,7 +213,7 @@ ScsiResult VirtualRecorder::ReadCapacity(const ScsiRequest& r) {
     std::vector<uint8_t> data(8, 0);
     Put32(&data[0], last);
     Put32(&data[4], 2048);
-    return Reply(r, data, static_cast<uint32_t>(data.size()));
+    return Reply(r, data);
 }
 
 // ---- READ TOC/PMA/ATIP
@@ -248,7 +248,7 @@ ScsiResult VirtualRecorder::ReadToc(const ScsiRequest& r, bool msf, uint8_t firs
     data.insert(data.end(), {0, static_cast<uint8_t>(0x10 | (last.control & 0x0F)), 0xAA, 0});
     AppendAddress(data, last.start + static_cast<int32_t>(last.length), msf);
     Put16(&data[0], static_cast<uint32_t>(data.size() - 2));
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 ScsiResult VirtualRecorder::ReadSessionInfo(const ScsiRequest& r, bool msf) {
@@ -264,7 +264,7 @@ ScsiResult VirtualRecorder::ReadSessionInfo(const ScsiRequest& r, bool msf) {
     data.insert(data.end(), {0, static_cast<uint8_t>(0x10 | (tracks[firstOfLast].control & 0x0F)),
                              static_cast<uint8_t>(firstOfLast + 1), 0});
     AppendAddress(data, tracks[firstOfLast].start, msf);
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 // The lead-in TOC items of every complete session (binary values, as drives return them).
@@ -304,7 +304,7 @@ ScsiResult VirtualRecorder::ReadFullToc(const ScsiRequest& r) {
                  LbaToMsf(m_medium.LastPossibleLeadOut()));
     }
     Put16(&data[0], static_cast<uint32_t>(data.size() - 2));
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 // Only recordable CDs carry an ATIP.
@@ -320,7 +320,7 @@ ScsiResult VirtualRecorder::ReadAtip(const ScsiRequest& r) {
     const Msf leadOut = LbaToMsf(m_medium.LastPossibleLeadOut());
     data[8] = leadIn.m; data[9] = leadIn.s; data[10] = leadIn.f;
     data[12] = leadOut.m; data[13] = leadOut.s; data[14] = leadOut.f;
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 }  // namespace burnlib

@@ -113,7 +113,7 @@ ScsiResult VirtualRecorder::ModeSense10(const ScsiRequest& r) {
     std::vector<uint8_t> data(8, 0);
     Put16(&data[0], static_cast<uint32_t>(6 + pages.size()));
     data.insert(data.end(), pages.begin(), pages.end());
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 // Checks a write parameters page against what the drive and the disc allow: unknown or reserved
@@ -190,8 +190,8 @@ ScsiResult VirtualRecorder::ModeSelect10(const ScsiRequest& r) {
         return Fail(kSenseIllegalRequest, 0x24, 0x00);
     const uint16_t length = Get16(&r.cdb[7]);
     if (length == 0) return ScsiResult::Ok(0);
-    std::vector<uint8_t> p;
-    if (length < 8 || !TakeParameters(r, length, &p)) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
+    if (length < 8) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
+    const std::vector<uint8_t> p = TakeParameters(r);
     if (Get16(&p[6]) != 0) return Fail(kSenseIllegalRequest, 0x26, 0x00);  // no block descriptors
     size_t at = 8;
     std::vector<uint8_t> newWritePage = m_writePage;

@@ -82,8 +82,8 @@ ScsiResult VirtualRecorder::SetStreaming(const ScsiRequest& r) {
     if (r.cdb[8] != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);  // only performance descriptors
     const uint16_t length = Get16(&r.cdb[9]);
     if (length == 0) return ScsiResult::Ok(0);
-    std::vector<uint8_t> p;
-    if (length < 28 || !TakeParameters(r, length, &p)) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
+    if (length < 28) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
+    const std::vector<uint8_t> p = TakeParameters(r);
     if (p[0] & 0x04) {  // restore defaults
         ResetSpeeds();
         return ScsiResult::Ok(0);
@@ -140,7 +140,7 @@ ScsiResult VirtualRecorder::GetPerformance(const ScsiRequest& r) {
     data[4] = flags;
     for (size_t i = 0; i < descriptors.size() && i < maxDescriptors; ++i)
         data.insert(data.end(), descriptors[i].begin(), descriptors[i].end());
-    return Reply(r, data, r.dataLength);
+    return Reply(r, data);
 }
 
 }  // namespace burnlib

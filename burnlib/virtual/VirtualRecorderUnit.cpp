@@ -47,7 +47,7 @@ ScsiResult VirtualRecorder::RequestSense(const ScsiRequest& r) {
             sense[7] = 10;
         }
     }
-    return Reply(r, sense, r.cdb[4]);
+    return Reply(r, sense);
 }
 
 ScsiResult VirtualRecorder::Inquiry(const ScsiRequest& r) {
@@ -62,7 +62,7 @@ ScsiResult VirtualRecorder::Inquiry(const ScsiRequest& r) {
     PadAscii(&data[8], m_model.vendor, 8);
     PadAscii(&data[16], m_model.product, 16);
     PadAscii(&data[32], m_model.revision, 4);
-    return Reply(r, data, Get16(&r.cdb[3]));
+    return Reply(r, data);
 }
 
 // Eject opens the tray with the disc on it; load closes it again, and the disc then counts as
@@ -108,7 +108,7 @@ ScsiResult VirtualRecorder::ReadBufferCapacity(const ScsiRequest& r) {
         Put32(&data[4], bytes);
         Put32(&data[8], bytes);
     }
-    return Reply(r, data, Get16(&r.cdb[7]));
+    return Reply(r, data);
 }
 
 }  // namespace burnlib

@@ -262,11 +262,13 @@ TEST(AllocationLength, ShortBuffersGetAPrefixOfTheFullAnswer) {
             EXPECT_TRUE(std::equal(c.shortAnswer.data.begin(), c.shortAnswer.data.end(), c.full.data.begin()));
         }
     }
-    // The allocation length is honoured even when the host buffer is bigger, and the other way round.
+    // The allocation length is honoured when the host buffer is bigger. A smaller buffer is the
+    // host's fault: the pass-through reports the overrun instead of a cut-short GOOD.
     Answer bigBuffer = In(*r, {0x51, 0, 0, 0, 0, 0, 0, 0, 10, 0}, 100);
     EXPECT_EQ(bigBuffer.result.transferred, 10u);
     Answer smallBuffer = In(*r, {0x51, 0, 0, 0, 0, 0, 0, 0, 100, 0}, 10);
-    EXPECT_EQ(smallBuffer.result.transferred, 10u);
+    EXPECT_EQ(smallBuffer.Sense(), kDataPhaseFault);
+    EXPECT_EQ(smallBuffer.result.transferred, 0u);
 }
 
 TEST(OverwritableDiscs, AnswerAsOneTrackAndReportTheFormatState) {

@@ -94,8 +94,9 @@ TEST(WriteParametersPage, RefusesBadListsWithTheRightSense) {
     const uint8_t n = static_cast<uint8_t>(good.size());
     EXPECT_EQ(Out(*r, {0x55, 0x00, 0, 0, 0, 0, 0, 0, n, 0}, good).Sense(), "05/24/00");
     EXPECT_EQ(Out(*r, {0x55, 0x11, 0, 0, 0, 0, 0, 0, n, 0}, good).Sense(), "05/24/00");
-    // The host sends fewer bytes than the command block announces.
-    EXPECT_EQ(Out(*r, {0x55, 0x10, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(n + 4), 0}, good).Sense(), "05/1A/00");
+    // The host sends fewer bytes than the command block announces: the transfer itself fails.
+    EXPECT_EQ(Out(*r, {0x55, 0x10, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(n + 4), 0}, good).Sense(),
+              kDataPhaseFault);
     EXPECT_EQ(CurrentWritePage(*r), before);  // nothing refused was taken
 }
 
