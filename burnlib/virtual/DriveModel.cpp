@@ -15,4 +15,6 @@ bool DriveModel::CanWrite(uint16_t profile) const {
            std::find(writeProfiles.begin(), writeProfiles.end(), profile) != writeProfiles.end();
 }
 
+bool DriveModel::WritesCd() const { return CanWrite(kProfileCdR) || CanWrite(kProfileCdRw); }
+
 }  // namespace burnlib

@@ -61,6 +61,7 @@ struct DriveModel {
     bool CanRead(uint16_t profile) const;
     bool CanWrite(uint16_t profile) const;
     bool WritesAnything() const { return !writeProfiles.empty(); }
+    bool WritesCd() const;
 };
 
 }  // namespace burnlib

@@ -95,12 +95,7 @@ ScsiResult VirtualRecorder::Execute(const ScsiRequest& request) {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_commandCount;
     ++m_opcodeCounts[request.cdb[0]];
-    ScsiResult result = Dispatch(request);
-    if (request.cdb[0] != kOpRequestSense) {
-        m_hasLastSense = result.status == kScsiStatusCheckCondition;
-        if (m_hasLastSense) std::memcpy(m_lastSense, result.sense, sizeof(m_lastSense));
-    }
-    return result;
+    return Dispatch(request);
 }
 
 // The bytes the drive moves in the data phase of a command whose result is GOOD: the allocation

@@ -144,8 +144,6 @@ private:
     bool m_trayOpen = false;
     bool m_unitAttention = false;
     bool m_preventRemoval = false;
-    uint8_t m_lastSense[18] = {};
-    bool m_hasLastSense = false;
     std::vector<uint8_t> m_writePage;
     // The speeds last asked for, KB/s (kSpeedMax: the fastest); what they select depends on the
     // disc, so they are resolved against its steps when needed.

@@ -307,14 +307,17 @@ ScsiResult VirtualRecorder::ReadFullToc(const ScsiRequest& r) {
     return Reply(r, data);
 }
 
-// Only recordable CDs carry an ATIP.
+// Only recordable CDs carry an ATIP, and only CD writers read it (a reader answers as for a
+// format it does not know). In the ATIP descriptor bytes 4 and 6 start with a 1 bit and byte 5
+// with a 0 bit, as the special information in the disc's wobble does.
 ScsiResult VirtualRecorder::ReadAtip(const ScsiRequest& r) {
     const uint16_t profile = m_medium.profile;
-    if (profile != kProfileCdR && profile != kProfileCdRw) return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    if (!m_model.WritesCd() || (profile != kProfileCdR && profile != kProfileCdRw))
+        return Fail(kSenseIllegalRequest, 0x24, 0x00);
     std::vector<uint8_t> data(28, 0);
     Put16(&data[0], 26);
-    data[4] = 0x50;  // indicative write power
-    data[5] = 0x40;  // unrestricted use
+    data[4] = 0x80 | 0x50;  // indicative write power 5, reference speed 0
+    data[5] = 0x40;         // unrestricted use
     data[6] = static_cast<uint8_t>(0x80 | (profile == kProfileCdRw ? 0x40 : 0) | (m_medium.atipDiscSubType & 7) << 3);
     const Msf leadIn = LbaToMsf(m_medium.atipLeadInStart);
     const Msf leadOut = LbaToMsf(m_medium.LastPossibleLeadOut());

@@ -139,7 +139,7 @@ ScsiResult VirtualRecorder::CheckWritePage(const uint8_t* page, size_t length) {
         return Fail(kSenseIllegalRequest, 0x26, 0x00);
 
     const bool dataTrack = trackMode & 0x04;
-    const bool cdWriter = m_model.CanWrite(kProfileCdR) || m_model.CanWrite(kProfileCdRw);
+    const bool cdWriter = m_model.WritesCd();
     const bool dvdMinusWriter = m_model.dvdMinusWrite;
     // What the drive can do at all, whatever the disc.
     bool supported = false;
@@ -192,7 +192,11 @@ ScsiResult VirtualRecorder::ModeSelect10(const ScsiRequest& r) {
     if (length == 0) return ScsiResult::Ok(0);
     if (length < 8) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
     const std::vector<uint8_t> p = TakeParameters(r);
-    if (Get16(&p[6]) != 0) return Fail(kSenseIllegalRequest, 0x26, 0x00);  // no block descriptors
+    // Header: the mode data length is reserved in MODE SELECT, medium type and device-specific
+    // parameter are reserved on MMC drives, and so are bytes 4-5; MMC drives take no block
+    // descriptors.
+    if (std::any_of(p.begin(), p.begin() + 8, [](uint8_t b) { return b != 0; }))
+        return Fail(kSenseIllegalRequest, 0x26, 0x00);
     size_t at = 8;
     std::vector<uint8_t> newWritePage = m_writePage;
     while (at < p.size()) {

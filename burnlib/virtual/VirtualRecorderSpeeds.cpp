@@ -103,18 +103,29 @@ ScsiResult VirtualRecorder::SetStreaming(const ScsiRequest& r) {
     return ScsiResult::Ok(0);
 }
 
+// Type 00h (performance) needs the tolerance field at 10b, the only value MMC defines, and an
+// Except value other than the reserved 11b; the data type byte is reserved for the write speed
+// type (03h) and must be zero. Other types (unusable areas, defect status, DBI) are not
+// modelled.
 ScsiResult VirtualRecorder::GetPerformance(const ScsiRequest& r) {
     const uint8_t type = r.cdb[10];
+    const uint8_t dataType = r.cdb[1];
     const uint16_t maxDescriptors = Get16(&r.cdb[8]);
     const uint32_t end = m_medium.capacityBlocks > 0 ? m_medium.capacityBlocks - 1 : 0;
     std::vector<std::vector<uint8_t>> descriptors;
     uint8_t flags = 0;
     if (type == 0x00) {
-        const bool write = r.cdb[1] & 0x04;
-        const bool exceptions = (r.cdb[1] & 0x03) != 0;
-        flags = static_cast<uint8_t>((write ? 0x02 : 0) | (exceptions ? 0x01 : 0));
+        const uint8_t tolerance = (dataType >> 3) & 0x03;
+        const uint8_t except = dataType & 0x03;
+        if ((dataType & 0xE0) != 0 || tolerance != 0x02 || except == 0x03)
+            return Fail(kSenseIllegalRequest, 0x24, 0x00);
+        const bool write = dataType & 0x04;
+        // 01b: the whole list, nominal figures first; 10b: the exceptions alone, and this disc
+        // has none (it keeps one speed from start to end).
+        const bool onlyExceptions = except == 0x02;
+        flags = static_cast<uint8_t>((write ? 0x02 : 0) | (onlyExceptions ? 0x01 : 0));
         const uint32_t speed = write ? WriteSpeedLocked() : ReadSpeedLocked();
-        if (!exceptions && speed != 0) {  // a nominal figure: the same speed over the whole disc
+        if (!onlyExceptions && speed != 0) {
             std::vector<uint8_t> d(16, 0);
             Put32(&d[4], speed);
             Put32(&d[8], end);
@@ -122,6 +133,7 @@ ScsiResult VirtualRecorder::GetPerformance(const ScsiRequest& r) {
             descriptors.push_back(d);
         }
     } else if (type == 0x03 && m_model.realTimeStreaming) {
+        if (dataType != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);
         const std::vector<uint32_t> steps = UsableWriteSteps();
         const std::vector<uint32_t> reads = UsableReadSteps();
         const uint32_t readMax = reads.empty() ? 0 : reads.back();

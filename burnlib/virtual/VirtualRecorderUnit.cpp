@@ -26,15 +26,13 @@ ScsiResult VirtualRecorder::TestUnitReady(const ScsiRequest&) {
     return condition;
 }
 
-// Reports the sense of the command before, else the condition the drive is in now; a pending
-// unit attention is reported (and cleared) here too.
+// Every answer carries its sense with it (autosense), and a drive clears sense data once it has
+// delivered it, so REQUEST SENSE never repeats an earlier command's failure: it reports a pending
+// unit attention (and clears it), else the condition the drive is in now, else no sense.
 ScsiResult VirtualRecorder::RequestSense(const ScsiRequest& r) {
     if (r.cdb[1] & 0x01) return Fail(kSenseIllegalRequest, 0x24, 0x00);  // descriptor format
     std::vector<uint8_t> sense(18, 0);
-    if (m_hasLastSense) {
-        std::memcpy(sense.data(), m_lastSense, sense.size());
-        m_hasLastSense = false;
-    } else if (m_unitAttention) {
+    if (m_unitAttention) {
         m_unitAttention = false;
         ScsiResult ua = ScsiResult::Check(kSenseUnitAttention, 0x28, 0x00);
         std::memcpy(sense.data(), ua.sense, sense.size());

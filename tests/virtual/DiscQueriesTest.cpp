@@ -120,6 +120,14 @@ TEST(BlankCd, AnnouncesItsAtipAndRefusesATableOfContents) {
     Answer atip = ReadToc(*r, 4, true);
     ASSERT_TRUE(atip.Good());
     EXPECT_EQ(atip.data[6] & 0x40, 0);  // CD-R
+    // The fixed leading bits of ATIP descriptor bytes 4, 5 and 6: 1, 0, 1.
+    EXPECT_EQ(atip.data[4] & 0x80, 0x80);
+    EXPECT_EQ(atip.data[5] & 0x80, 0x00);
+    EXPECT_EQ(atip.data[6] & 0x80, 0x80);
+    Answer rwAtip = ReadToc(*Ready("cdrw-writer", "cd-rw-blank"), 4, true);
+    ASSERT_TRUE(rwAtip.Good());
+    EXPECT_EQ(rwAtip.data[4] & 0x80, 0x80);
+    EXPECT_EQ(rwAtip.data[6] & 0x40, 0x40);  // CD-RW
     EXPECT_EQ(std::vector<uint8_t>(atip.data.begin() + 8, atip.data.begin() + 11), (std::vector<uint8_t>{97, 26, 66}));
     EXPECT_EQ(MsfToLba(atip.data[8], atip.data[9], atip.data[10]), -11634);
 
@@ -132,6 +140,10 @@ TEST(BlankCd, AnnouncesItsAtipAndRefusesATableOfContents) {
     EXPECT_EQ(ReadToc(*r, 2, false).Sense(), "05/24/00");
     EXPECT_EQ(ReadToc(*Ready("cdrw-writer", "cd-rom"), 4, false).Sense(), "05/24/00");  // pressed: no ATIP
     EXPECT_EQ(ReadToc(*Ready("dvd-dl-writer", "dvd-r-blank"), 4, false).Sense(), "05/24/00");
+    // A reader takes the CD-R but does not read its ATIP.
+    auto reader = Ready("dvd-reader", "cd-r-blank");
+    EXPECT_EQ(ReadToc(*reader, 4, false).Sense(), "05/24/00");
+    EXPECT_TRUE(ReadDiscInfo(*reader).Good());
 }
 
 TEST(ClosedCd, TocInLbaMsfAndFullFormAgree) {

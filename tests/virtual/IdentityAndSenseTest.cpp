@@ -95,15 +95,21 @@ TEST(UnitAttention, ReportedOnceAfterAMediumChangeButNotToInquiryOrConfiguration
     EXPECT_EQ(TestUnitReady(q).Sense(), "good");
 }
 
-TEST(Sense, RequestSenseReportsTheLastFailureThenTheCurrentCondition) {
-    auto r = MakeRecorder("cdrw-writer", "none");
+// The failure's sense came with the failed command (autosense) and is not kept: REQUEST SENSE
+// then tells only what is still true.
+TEST(Sense, RequestSenseAfterAutosenseReportsOnlyWhatIsStillTrue) {
+    auto r = MakeRecorder("cdrw-writer", "cd-r-blank");
     EXPECT_EQ(Out(*r, {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).Sense(), "05/20/00");
-    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "05/20/00");
-    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "02/3A/01");  // no disc, nothing pending
+    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "00/00/00");
+    EXPECT_EQ(ReadToc(*r, 0, false).Sense(), "05/24/00");  // a blank disc has no TOC
+    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "00/00/00");
 
-    r->InsertMedium(*MediumByName("cd-r-blank"));
+    r->EjectMedium();
     EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "06/28/00");  // reports and clears it
-    EXPECT_EQ(TestUnitReady(*r).Sense(), "good");
+    EXPECT_EQ(Out(*r, {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).Sense(), "05/20/00");
+    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "02/3A/01");  // no disc: still true
+    r->InsertMedium(*MediumByName("cd-r-blank"));
+    EXPECT_EQ(TestUnitReady(*r).Sense(), "06/28/00");
     EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "00/00/00");
 }
 

@@ -84,6 +84,13 @@ TEST(WriteParametersPage, RefusesBadListsWithTheRightSense) {
     std::vector<uint8_t> blockDescriptor = SelectList(WritePage(*r, 1, 8));
     blockDescriptor[7] = 8;
     EXPECT_EQ(select(blockDescriptor), "05/26/00");
+    // Every header byte before the block descriptor length is reserved in MODE SELECT, the mode
+    // data length included.
+    for (size_t at : {0, 1, 2, 3, 4, 5}) {
+        std::vector<uint8_t> header = SelectList(WritePage(*r, 1, 8));
+        header[at] = at == 1 ? static_cast<uint8_t>(header.size() - 2) : 0x01;
+        EXPECT_EQ(select(header), "05/26/00") << "header byte " << at;
+    }
     std::vector<uint8_t> capabilities = PageOf(ModeSense(*r, 0, 0x2A));
     EXPECT_EQ(select(SelectList(capabilities)), "05/26/00");
     std::vector<uint8_t> reservedByte = WritePage(*r, 1, 8);
