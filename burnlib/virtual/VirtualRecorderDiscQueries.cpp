@@ -27,6 +27,29 @@ uint8_t DiscTypeOf(const std::vector<RecordedTrack>& tracks) {
     return 0x00;
 }
 
+// Formatted DVD+RW and DVD-RW in restricted overwrite are presented as a finished disc: one
+// complete session holding one complete track over the formatted capacity, with nothing left to
+// append (the host writes them anywhere, from block 0, by their profile). DVD-RAM, BD-RE and the
+// other random-writable media answer "other" for the disc status instead.
+bool PresentedAsComplete(const Medium& m) {
+    return ((m.profile == kProfileDvdPlusRw || m.profile == kProfileDvdPlusRwDl) && m.backgroundFormat != 0) ||
+           m.profile == kProfileDvdRwRestricted;
+}
+
+// Drives take track FFh (the invisible track) on CD, DVD+R and DVD+R DL only. On DVD-R, DVD-RW
+// sequential, DVD-R DL, BD-R and HD DVD-R the track to write is asked for by its number, the last
+// track in the last session from READ DISC INFORMATION, and FFh is an invalid field (mmc-facts
+// 1.6).
+bool RefusesInvisibleTrackNumber(uint16_t profile) {
+    switch (profile) {
+    case kProfileDvdR: case kProfileDvdRwSequential: case kProfileDvdRDl: case kProfileDvdRDlJump:
+    case kProfileBdR: case kProfileHdDvdR:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 // What the drive sees as finished tracks: recorded tracks of complete sessions, or on a formatted
@@ -56,7 +79,9 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
 
     uint8_t status = 0;         // b3-2 last session state, b1-0 disc status
     uint16_t sessionCount = 1, firstInLast = 1, lastInLast = 1;
-    if (overwritable) {
+    if (PresentedAsComplete(m)) {
+        status = 0x0E;
+    } else if (overwritable) {
         status = (m.profile == kProfileDvdPlusRw && m.backgroundFormat == 0) ? 0x00 : 0x0F;
     } else if (IsRomProfile(m.profile) || m.state == DiscState::Closed || !invisible) {
         status = 0x0E;
@@ -97,7 +122,7 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
             Put32(&data[16], static_cast<uint32_t>(m.NextTrackStart()));
             Put32(&data[20], static_cast<uint32_t>(m.LastPossibleLeadOut()));
         }
-    } else if (!overwritable) {
+    } else if (!overwritable || PresentedAsComplete(m)) {
         Put32(&data[16], 0xFFFFFFFF);
         Put32(&data[20], 0xFFFFFFFF);
     }
@@ -117,12 +142,20 @@ std::vector<uint8_t> VirtualRecorder::TrackInformation(uint8_t number) const {
         if (number != 1) return {};
         d[3] = 1;
         d[5] = 0x04;
+        Put32(&d[24], m.capacityBlocks);
+        if (PresentedAsComplete(m)) {
+            // A complete track: not blank, no next writable address, no free blocks. Restricted
+            // overwrite keeps its 16-block fixed packets.
+            const bool restricted = m.profile == kProfileDvdRwRestricted;
+            d[6] = static_cast<uint8_t>((restricted ? 0x30 : 0) | 0x01);
+            if (restricted) Put32(&d[20], 16);
+            return d;
+        }
         d[6] = static_cast<uint8_t>((m.profile == kProfileDvdPlusRw && m.backgroundFormat == 0 ? 0x40 : 0) |
                                     0x30 | 0x01);  // packet, fixed packets, Mode 1
         d[7] = 0x01;
         Put32(&d[16], m.capacityBlocks);
         Put32(&d[20], 16);
-        Put32(&d[24], m.capacityBlocks);
         return d;
     }
     if (number >= 1 && number <= m.tracks.size() && (m.state != DiscState::Blank || IsRomProfile(m.profile))) {
@@ -177,6 +210,7 @@ ScsiResult VirtualRecorder::ReadTrackInformation(const ScsiRequest& r) {
                 number = invisibleNumber;
         }
     } else if (addressType == 1) {
+        if (value == 0xFF && RefusesInvisibleTrackNumber(m.profile)) return Fail(kSenseIllegalRequest, 0x24, 0x00);
         number = value != 0xFF ? value : m.HasInvisibleTrack() ? invisibleNumber : 0;
     } else if (addressType == 2) {
         if (IsOverwritableProfile(m.profile)) {
