@@ -118,8 +118,9 @@ std::vector<uint8_t> VirtualRecorder::ConfigurationFeatures(uint8_t requestType,
         Put24(&mastering.body[1], m_model.maxCueSheetLength);
         features.push_back(mastering);
     }
+    // Version 2 of 002Fh carries the RDL bit next to the DVD-RW one.
     if (m_model.dvdMinusWrite)
-        features.push_back({0x002F, 1, false, currentIs({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRDl}),
+        features.push_back({0x002F, 2, false, currentIs({kProfileDvdR, kProfileDvdRwSequential, kProfileDvdRDl}),
                             {static_cast<uint8_t>((buf ? 0x40 : 0) | (m_model.dvdMinusDualLayer ? 0x08 : 0) |
                                                   (m_model.dvdMinusTestWrite ? 0x04 : 0) |
                                                   (m_model.dvdMinusRw ? 0x02 : 0)),
