@@ -1,5 +1,5 @@
 // What a virtual drive can do: identity, media, write features, speeds. A plain struct so tests can
-// take a catalog model and change any field.
+// take a catalog model and change any field; a changed model should still pass Disagreements().
 #pragma once
 
 #include <cstdint>
@@ -59,8 +59,13 @@ struct DriveModel {
     bool unitAttentionOnMediumChange = true;
 
     bool CanRead(uint16_t profile) const;
+    // The write features above and the profiles the drive writes tell the same story on a real
+    // drive (a DVD-R-only writer has 002Fh without its DVD-RW and RDL bits and does not write
+    // profiles 0014h and 0015h). Lists each flag that disagrees; empty when all agree.
+    std::vector<std::string> Disagreements() const;
     bool CanWrite(uint16_t profile) const;
     bool WritesAnything() const { return !writeProfiles.empty(); }
+    bool WritesCd() const;
 };
 
 }  // namespace burnlib

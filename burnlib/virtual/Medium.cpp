@@ -71,19 +71,4 @@ bool Medium::HasInvisibleTrack() const {
            state != DiscState::Closed && tracks.size() < 99 && NextTrackStart() < LastPossibleLeadOut();
 }
 
-Msf LbaToMsf(int32_t lba) {
-    int64_t frames = lba >= -150 ? int64_t{lba} + 150 : int64_t{lba} + 450150;
-    if (frames < 0) frames = 0;
-    Msf msf;
-    msf.f = static_cast<uint8_t>(frames % 75);
-    msf.s = static_cast<uint8_t>(frames / 75 % 60);
-    msf.m = static_cast<uint8_t>(std::min<int64_t>(frames / 4500, 255));
-    return msf;
-}
-
-int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
-    const int32_t frames = (m * 60 + s) * 75 + f;
-    return m >= 90 ? frames - 450150 : frames - 150;
-}
-
 }  // namespace burnlib

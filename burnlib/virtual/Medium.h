@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "burnlib/common/Msf.h"
+
 namespace burnlib {
 
 // MMC profile numbers of the media the model knows.
@@ -84,12 +86,5 @@ struct Medium {
         return atipLastLeadOut != 0 ? atipLastLeadOut : static_cast<int32_t>(capacityBlocks);
     }
 };
-
-// LBA to minutes/seconds/frames, lead-in addresses (negative) mapping to 90:00:00 and above.
-struct Msf {
-    uint8_t m = 0, s = 0, f = 0;
-};
-Msf LbaToMsf(int32_t lba);
-int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f);
 
 }  // namespace burnlib

@@ -2,19 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <thread>
 #include <utility>
 
-#include "burnlib/virtual/Bytes.h"
+#include "burnlib/common/BigEndian.h"
 
 namespace burnlib {
 
-using namespace bytes;
+using namespace be;
 
 namespace {
-
-constexpr uint32_t kSpeedMax = std::numeric_limits<uint32_t>::max();
 
 enum : uint8_t {
     kOpTestUnitReady = 0x00,
@@ -35,10 +32,9 @@ enum : uint8_t {
     kOpSetCdSpeed = 0xBB,
 };
 
-constexpr uint8_t kWritePageLength = 0x32;  // bytes after the page length byte
-constexpr uint8_t kPageWriteParameters = 0x05;
-constexpr uint8_t kPageCapabilities = 0x2A;
-constexpr uint8_t kPageAll = 0x3F;
+// What Windows reports when the data phase goes wrong: a drive sending more than the host buffer
+// holds (data overrun), or data moving against the direction the host gave.
+constexpr uint32_t kErrorIoDevice = 1117;
 
 uint8_t CdbLengthOfGroup(uint8_t opcode) {
     switch (opcode >> 5) {
@@ -50,31 +46,28 @@ uint8_t CdbLengthOfGroup(uint8_t opcode) {
     }
 }
 
-void PadAscii(uint8_t* out, const std::string& text, size_t width) {
-    std::memset(out, ' ', width);
-    std::memcpy(out, text.data(), std::min(text.size(), width));
-}
-
 }  // namespace
 
+// What each command is, the data phase it has, and what it needs. The write family adds its rows
+// here.
 const VirtualRecorder::CommandEntry VirtualRecorder::kCommands[] = {
-    {kOpTestUnitReady, Needs::Nothing, false, &VirtualRecorder::TestUnitReady},
-    {kOpRequestSense, Needs::Nothing, true, &VirtualRecorder::RequestSense},
-    {kOpInquiry, Needs::Nothing, true, &VirtualRecorder::Inquiry},
-    {kOpStartStopUnit, Needs::Nothing, false, &VirtualRecorder::StartStopUnit},
-    {kOpPreventAllow, Needs::Nothing, false, &VirtualRecorder::PreventAllow},
-    {kOpReadCapacity, Needs::ReadyMedium, false, &VirtualRecorder::ReadCapacity},
-    {kOpReadToc, Needs::ReadyMedium, false, &VirtualRecorder::ReadTocPmaAtip},
+    {kOpTestUnitReady, Phase::None, Needs::Nothing, false, &VirtualRecorder::TestUnitReady},
+    {kOpRequestSense, Phase::In, Needs::Nothing, true, &VirtualRecorder::RequestSense},
+    {kOpInquiry, Phase::In, Needs::Nothing, true, &VirtualRecorder::Inquiry},
+    {kOpStartStopUnit, Phase::None, Needs::Nothing, false, &VirtualRecorder::StartStopUnit},
+    {kOpPreventAllow, Phase::None, Needs::Nothing, false, &VirtualRecorder::PreventAllow},
+    {kOpReadCapacity, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadCapacity},
+    {kOpReadToc, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadTocPmaAtip},
     // MMC lets GET CONFIGURATION through a pending unit attention.
-    {kOpGetConfiguration, Needs::Nothing, true, &VirtualRecorder::GetConfiguration},
-    {kOpReadDiscInformation, Needs::ReadyMedium, false, &VirtualRecorder::ReadDiscInformation},
-    {kOpReadTrackInformation, Needs::ReadyMedium, false, &VirtualRecorder::ReadTrackInformation},
-    {kOpModeSelect10, Needs::Nothing, false, &VirtualRecorder::ModeSelect10},
-    {kOpModeSense10, Needs::Nothing, false, &VirtualRecorder::ModeSense10},
-    {kOpReadBufferCapacity, Needs::Nothing, false, &VirtualRecorder::ReadBufferCapacity},
-    {kOpGetPerformance, Needs::ReadyMedium, false, &VirtualRecorder::GetPerformance},
-    {kOpSetStreaming, Needs::ReadyMedium, false, &VirtualRecorder::SetStreaming},
-    {kOpSetCdSpeed, Needs::Nothing, false, &VirtualRecorder::SetCdSpeed},
+    {kOpGetConfiguration, Phase::In, Needs::Nothing, true, &VirtualRecorder::GetConfiguration},
+    {kOpReadDiscInformation, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadDiscInformation},
+    {kOpReadTrackInformation, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::ReadTrackInformation},
+    {kOpModeSelect10, Phase::Out, Needs::Nothing, false, &VirtualRecorder::ModeSelect10},
+    {kOpModeSense10, Phase::In, Needs::Nothing, false, &VirtualRecorder::ModeSense10},
+    {kOpReadBufferCapacity, Phase::In, Needs::Nothing, false, &VirtualRecorder::ReadBufferCapacity},
+    {kOpGetPerformance, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::GetPerformance},
+    {kOpSetStreaming, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::SetStreaming},
+    {kOpSetCdSpeed, Phase::None, Needs::Nothing, false, &VirtualRecorder::SetCdSpeed},
 };
 
 const VirtualRecorder::CommandEntry* VirtualRecorder::FindCommand(uint8_t opcode) {
@@ -102,16 +95,54 @@ ScsiResult VirtualRecorder::Execute(const ScsiRequest& request) {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_commandCount;
     ++m_opcodeCounts[request.cdb[0]];
-    ScsiResult result = Dispatch(request);
-    if (request.cdb[0] != kOpRequestSense) {
-        m_hasLastSense = result.status == kScsiStatusCheckCondition;
-        if (m_hasLastSense) std::memcpy(m_lastSense, result.sense, sizeof(m_lastSense));
+    return Dispatch(request);
+}
+
+// The bytes the drive moves in the data phase of a command whose result is GOOD: the allocation
+// length of a data-in command, the parameter list length of a data-out one.
+uint32_t VirtualRecorder::DataPhaseLength(const ScsiRequest& r) const {
+    const uint8_t* cdb = r.cdb;
+    switch (cdb[0]) {
+    case kOpRequestSense: return cdb[4];
+    case kOpInquiry: return Get16(&cdb[3]);
+    case kOpReadCapacity: return 8;
+    case kOpReadToc: case kOpGetConfiguration: case kOpReadDiscInformation:
+    case kOpReadTrackInformation: case kOpModeSelect10: case kOpModeSense10:
+    case kOpReadBufferCapacity:
+        return Get16(&cdb[7]);
+    case kOpGetPerformance:  // 16-byte descriptors for the types the drive answers
+        return cdb[10] == 0x00 || cdb[10] == 0x03 ? 8u + 16u * Get16(&cdb[8]) : 0u;
+    case kOpSetStreaming: return Get16(&cdb[9]);
+    default: return 0;
     }
-    return result;
+}
+
+// The host's buffer and direction against the command's data phase, as the pass-through layer
+// sees them: a buffer shorter than the allocation or parameter list length, or a direction that
+// is not the command's, fails the request at the transport instead of being cut short. Checked
+// whatever the drive would answer, so a host fault shows with every disc and in every state.
+ScsiResult VirtualRecorder::CheckDataPhase(const CommandEntry& entry, const ScsiRequest& r) const {
+    const DataDirection expected = entry.phase == Phase::In    ? DataDirection::In
+                                   : entry.phase == Phase::Out ? DataDirection::Out
+                                                               : DataDirection::None;
+    const bool hostMovesData = r.direction != DataDirection::None && r.dataLength > 0;
+    if (hostMovesData && r.direction != expected) return ScsiResult::SystemFailure(kErrorIoDevice);
+    const uint32_t length = DataPhaseLength(r);
+    if (length > 0 && (r.direction != expected || r.data == nullptr || r.dataLength < length))
+        return ScsiResult::SystemFailure(kErrorIoDevice);
+    return ScsiResult::Ok(0);
 }
 
 ScsiResult VirtualRecorder::Dispatch(const ScsiRequest& request) {
     const uint8_t opcode = request.cdb[0];
+    const CommandEntry* entry = FindCommand(opcode);
+    const bool wholeCdb =
+        request.cdbLength >= CdbLengthOfGroup(opcode) && request.cdbLength <= sizeof(request.cdb);
+    if (entry != nullptr && wholeCdb) {
+        ScsiResult transfer = CheckDataPhase(*entry, request);
+        if (!transfer.delivered) return transfer;
+    }
+
     bool faultDue = false;
     Fault due{};
     for (Fault& fault : m_faults) {
@@ -128,14 +159,12 @@ ScsiResult VirtualRecorder::Dispatch(const ScsiRequest& request) {
     }
     if (faultDue) return Fail(due.key, due.asc, due.ascq);
 
-    const CommandEntry* entry = FindCommand(opcode);
     if (m_unitAttention && (entry == nullptr || !entry->passesUnitAttention)) {
         m_unitAttention = false;
         return Fail(kSenseUnitAttention, 0x28, 0x00);
     }
     if (entry == nullptr) return Fail(kSenseIllegalRequest, 0x20, 0x00);
-    if (request.cdbLength < CdbLengthOfGroup(opcode) || request.cdbLength > sizeof(request.cdb))
-        return Fail(kSenseIllegalRequest, 0x24, 0x00);
+    if (!wholeCdb) return Fail(kSenseIllegalRequest, 0x24, 0x00);
     if (entry->needs == Needs::ReadyMedium) {
         ScsiResult condition = MediumCondition();
         if (!condition.Good()) return condition;
@@ -164,25 +193,18 @@ uint16_t VirtualRecorder::CurrentProfile() const {
     return MediumReady() ? m_medium.profile : kProfileNone;
 }
 
-// Moves min(allocation length, reply length, host buffer) bytes; never past the host buffer.
-ScsiResult VirtualRecorder::Reply(const ScsiRequest& request, const std::vector<uint8_t>& data,
-                                  uint32_t allocationLength) {
-    uint32_t n = std::min<uint32_t>(allocationLength, static_cast<uint32_t>(data.size()));
-    if (request.direction != DataDirection::In || request.data == nullptr) n = 0;
-    n = std::min(n, request.dataLength);
+// Moves the reply, cut to the allocation length; the data phase check made sure the host buffer
+// holds that much.
+ScsiResult VirtualRecorder::Reply(const ScsiRequest& request, const std::vector<uint8_t>& data) {
+    uint32_t n = std::min<uint32_t>(DataPhaseLength(request), static_cast<uint32_t>(data.size()));
+    n = std::min(n, request.data != nullptr ? request.dataLength : 0u);
     if (n > 0) std::memcpy(request.data, data.data(), n);
     return ScsiResult::Ok(n);
 }
 
-bool VirtualRecorder::TakeParameters(const ScsiRequest& request, uint32_t length,
-                                     std::vector<uint8_t>* out) {
-    out->clear();
-    if (length == 0) return true;
-    if (request.direction != DataDirection::Out || request.data == nullptr ||
-        request.dataLength < length)
-        return false;
-    out->assign(request.data, request.data + length);
-    return true;
+std::vector<uint8_t> VirtualRecorder::TakeParameters(const ScsiRequest& request) const {
+    const uint32_t length = std::min(DataPhaseLength(request), request.data != nullptr ? request.dataLength : 0u);
+    return std::vector<uint8_t>(request.data, request.data + length);
 }
 
 void VirtualRecorder::MediumChanged() {
@@ -259,436 +281,6 @@ bool VirtualRecorder::RemovalPrevented() const {
 std::vector<uint8_t> VirtualRecorder::WriteParametersPage() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_writePage;
-}
-
-// ---- speeds
-
-const std::vector<uint32_t>& VirtualRecorder::WriteSteps(MediumFamily family) const {
-    static const std::vector<uint32_t> kNone;
-    switch (family) {
-    case MediumFamily::Cd: return m_model.cdWriteSpeeds;
-    case MediumFamily::Dvd: return m_model.dvdWriteSpeeds;
-    case MediumFamily::Bd: return m_model.bdWriteSpeeds;
-    default: return kNone;
-    }
-}
-
-const std::vector<uint32_t>& VirtualRecorder::ReadSteps(MediumFamily family) const {
-    static const std::vector<uint32_t> kNone;
-    switch (family) {
-    case MediumFamily::Cd: return m_model.cdReadSpeeds;
-    case MediumFamily::Dvd: return m_model.dvdReadSpeeds;
-    case MediumFamily::Bd: return m_model.bdReadSpeeds;
-    default: return kNone;
-    }
-}
-
-// Without a usable disc the drive reports its CD speeds, as real drives do.
-std::vector<uint32_t> VirtualRecorder::UsableWriteSteps() const {
-    if (!MediumReady()) return m_model.CanWrite(kProfileCdR) ? m_model.cdWriteSpeeds : std::vector<uint32_t>{};
-    if (!m_model.CanWrite(m_medium.profile)) return {};
-    std::vector<uint32_t> steps = WriteSteps(m_medium.Family());
-    if (m_medium.maxWriteSpeed != 0 && !steps.empty()) {
-        const uint32_t lowest = steps.front();
-        std::erase_if(steps, [&](uint32_t s) { return s > m_medium.maxWriteSpeed; });
-        if (steps.empty()) steps.push_back(lowest);
-    }
-    return steps;
-}
-
-std::vector<uint32_t> VirtualRecorder::UsableReadSteps() const {
-    if (!MediumReady()) return m_model.cdReadSpeeds;
-    return ReadSteps(m_medium.Family());
-}
-
-uint32_t VirtualRecorder::PickStep(const std::vector<uint32_t>& steps, uint32_t request) const {
-    if (steps.empty()) return 0;
-    if (request == kSpeedMax) return steps.back();
-    const uint64_t ceiling = uint64_t{request} * (100 + m_model.speedTolerancePercent);
-    uint32_t best = 0;
-    for (uint32_t step : steps)
-        if (uint64_t{step} * 100 <= ceiling) best = std::max(best, step);
-    return best != 0 ? best : steps.front();
-}
-
-uint32_t VirtualRecorder::ReadSpeedLocked() const { return PickStep(UsableReadSteps(), m_readRequest); }
-uint32_t VirtualRecorder::WriteSpeedLocked() const { return PickStep(UsableWriteSteps(), m_writeRequest); }
-
-void VirtualRecorder::ResetSpeeds() {
-    m_readRequest = kSpeedMax;
-    m_writeRequest = kSpeedMax;
-}
-
-// ---- identity and readiness
-
-ScsiResult VirtualRecorder::TestUnitReady(const ScsiRequest&) {
-    ScsiResult condition = MediumCondition();
-    if (!m_trayOpen && m_medium.Present() && !m_medium.notReady && m_medium.becomingReadyCalls > 0)
-        --m_medium.becomingReadyCalls;
-    return condition;
-}
-
-// Reports the sense of the command before, else the condition the drive is in now; a pending
-// unit attention is reported (and cleared) here too.
-ScsiResult VirtualRecorder::RequestSense(const ScsiRequest& r) {
-    if (r.cdb[1] & 0x01) return Fail(kSenseIllegalRequest, 0x24, 0x00);  // descriptor format
-    std::vector<uint8_t> sense(18, 0);
-    if (m_hasLastSense) {
-        std::memcpy(sense.data(), m_lastSense, sense.size());
-        m_hasLastSense = false;
-    } else if (m_unitAttention) {
-        m_unitAttention = false;
-        ScsiResult ua = ScsiResult::Check(kSenseUnitAttention, 0x28, 0x00);
-        std::memcpy(sense.data(), ua.sense, sense.size());
-    } else {
-        ScsiResult condition = MediumCondition();
-        if (!condition.Good()) {
-            std::memcpy(sense.data(), condition.sense, sense.size());
-        } else {
-            sense[0] = 0x70;
-            sense[7] = 10;
-        }
-    }
-    return Reply(r, sense, r.cdb[4]);
-}
-
-ScsiResult VirtualRecorder::Inquiry(const ScsiRequest& r) {
-    // No vital product data pages are modelled; CmdDt is obsolete.
-    if ((r.cdb[1] & 0x03) != 0 || r.cdb[2] != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    std::vector<uint8_t> data(36, 0);
-    data[0] = 0x05;  // CD/DVD device, connected
-    data[1] = 0x80;  // removable
-    data[2] = 0x05;
-    data[3] = 0x02;  // response data format
-    data[4] = 31;
-    PadAscii(&data[8], m_model.vendor, 8);
-    PadAscii(&data[16], m_model.product, 16);
-    PadAscii(&data[32], m_model.revision, 4);
-    return Reply(r, data, Get16(&r.cdb[3]));
-}
-
-// Eject opens the tray with the disc on it; load closes it again, and the disc then counts as
-// newly inserted. Power conditions are accepted and not modelled.
-ScsiResult VirtualRecorder::StartStopUnit(const ScsiRequest& r) {
-    const bool start = r.cdb[4] & 0x01;
-    const bool loadEject = r.cdb[4] & 0x02;
-    if ((r.cdb[4] >> 4) != 0) return ScsiResult::Ok(0);
-    if (loadEject && !start) {
-        if (m_preventRemoval) return Fail(kSenseIllegalRequest, 0x53, 0x02);
-        m_trayOpen = true;
-        return ScsiResult::Ok(0);
-    }
-    if (loadEject && start) {
-        if (m_trayOpen) {
-            m_trayOpen = false;
-            if (m_medium.Present()) MediumChanged();
-        }
-        return ScsiResult::Ok(0);
-    }
-    if (start) {
-        // A start without Immed returns once the disc has spun up.
-        if (!m_trayOpen && m_medium.Present()) m_medium.becomingReadyCalls = 0;
-        ScsiResult condition = MediumCondition();
-        if (!condition.Good()) return condition;
-    }
-    return ScsiResult::Ok(0);
-}
-
-ScsiResult VirtualRecorder::PreventAllow(const ScsiRequest& r) {
-    m_preventRemoval = (r.cdb[4] & 0x01) != 0;
-    return ScsiResult::Ok(0);
-}
-
-ScsiResult VirtualRecorder::ReadBufferCapacity(const ScsiRequest& r) {
-    const bool blockForm = r.cdb[1] & 0x01;
-    std::vector<uint8_t> data(12, 0);
-    Put16(&data[0], 10);
-    const uint32_t bytes = m_model.bufferKB * 1024;
-    if (blockForm) {
-        Put32(&data[8], bytes / 2048);  // the buffer is empty between writes
-    } else {
-        Put32(&data[4], bytes);
-        Put32(&data[8], bytes);
-    }
-    return Reply(r, data, Get16(&r.cdb[7]));
-}
-
-// ---- speed commands
-
-// SET CD SPEED picks CD steps. On a DVD or BD the drive takes the command and keeps its speed:
-// those media are paced with SET STREAMING.
-ScsiResult VirtualRecorder::SetCdSpeed(const ScsiRequest& r) {
-    if ((r.cdb[1] & 0x03) > 1) return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    const uint16_t read = Get16(&r.cdb[2]);
-    const uint16_t write = Get16(&r.cdb[4]);
-    if (MediumReady() && m_medium.Family() != MediumFamily::Cd) return ScsiResult::Ok(0);
-    m_readRequest = read == 0xFFFF ? kSpeedMax : read;
-    m_writeRequest = write == 0xFFFF ? kSpeedMax : write;
-    return ScsiResult::Ok(0);
-}
-
-ScsiResult VirtualRecorder::SetStreaming(const ScsiRequest& r) {
-    if (!m_model.realTimeStreaming) return Fail(kSenseIllegalRequest, 0x20, 0x00);
-    if (r.cdb[8] != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);  // only performance descriptors
-    const uint16_t length = Get16(&r.cdb[9]);
-    if (length == 0) return ScsiResult::Ok(0);
-    std::vector<uint8_t> p;
-    if (length < 28 || !TakeParameters(r, length, &p)) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
-    if (p[0] & 0x04) {  // restore defaults
-        ResetSpeeds();
-        return ScsiResult::Ok(0);
-    }
-    const int32_t startLba = static_cast<int32_t>(Get32(&p[4]));
-    const int32_t endLba = static_cast<int32_t>(Get32(&p[8]));
-    const uint32_t readSize = Get32(&p[12]), readTime = Get32(&p[16]);
-    const uint32_t writeSize = Get32(&p[20]), writeTime = Get32(&p[24]);
-    if (endLba < startLba || readTime == 0 || writeTime == 0)
-        return Fail(kSenseIllegalRequest, 0x26, 0x00);
-    auto rate = [](uint32_t size, uint32_t time) {
-        const uint64_t kbs = uint64_t{size} * 1000 / time;
-        return static_cast<uint32_t>(std::min<uint64_t>(kbs, kSpeedMax - 1));
-    };
-    m_readRequest = rate(readSize, readTime);
-    m_writeRequest = rate(writeSize, writeTime);
-    return ScsiResult::Ok(0);
-}
-
-ScsiResult VirtualRecorder::GetPerformance(const ScsiRequest& r) {
-    const uint8_t type = r.cdb[10];
-    const uint16_t maxDescriptors = Get16(&r.cdb[8]);
-    const uint32_t end = m_medium.capacityBlocks > 0 ? m_medium.capacityBlocks - 1 : 0;
-    std::vector<std::vector<uint8_t>> descriptors;
-    uint8_t flags = 0;
-    if (type == 0x00) {
-        const bool write = r.cdb[1] & 0x04;
-        const bool exceptions = (r.cdb[1] & 0x03) != 0;
-        flags = static_cast<uint8_t>((write ? 0x02 : 0) | (exceptions ? 0x01 : 0));
-        const uint32_t speed = write ? WriteSpeedLocked() : ReadSpeedLocked();
-        if (!exceptions && speed != 0) {  // a nominal figure: the same speed over the whole disc
-            std::vector<uint8_t> d(16, 0);
-            Put32(&d[4], speed);
-            Put32(&d[8], end);
-            Put32(&d[12], speed);
-            descriptors.push_back(d);
-        }
-    } else if (type == 0x03 && m_model.realTimeStreaming) {
-        const std::vector<uint32_t> steps = UsableWriteSteps();
-        const std::vector<uint32_t> reads = UsableReadSteps();
-        const uint32_t readMax = reads.empty() ? 0 : reads.back();
-        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
-            std::vector<uint8_t> d(16, 0);
-            Put32(&d[4], static_cast<uint32_t>(m_medium.LastPossibleLeadOut()));
-            Put32(&d[8], readMax);
-            Put32(&d[12], *it);
-            descriptors.push_back(d);
-        }
-    } else {
-        return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    }
-    std::vector<uint8_t> data(8, 0);
-    Put32(&data[0], static_cast<uint32_t>(4 + 16 * descriptors.size()));
-    data[4] = flags;
-    for (size_t i = 0; i < descriptors.size() && i < maxDescriptors; ++i)
-        data.insert(data.end(), descriptors[i].begin(), descriptors[i].end());
-    return Reply(r, data, r.dataLength);
-}
-
-// ---- mode pages
-
-std::vector<uint8_t> VirtualRecorder::DefaultWritePage() const {
-    std::vector<uint8_t> page(2 + kWritePageLength, 0);
-    page[0] = 0x80 | kPageWriteParameters;  // parameters savable
-    page[1] = kWritePageLength;
-    page[2] = 0x01;  // Track-at-Once
-    page[3] = 0x04;  // data track
-    page[4] = 0x08;  // Mode 1, 2048 bytes
-    page[8] = 0x00;
-    Put16(&page[14], 150);
-    return page;
-}
-
-std::vector<uint8_t> VirtualRecorder::ChangeableWritePage() const {
-    std::vector<uint8_t> page(2 + kWritePageLength, 0);
-    page[0] = kPageWriteParameters;
-    page[1] = kWritePageLength;
-    const bool testWrite = m_model.cdTestWrite || m_model.dvdMinusTestWrite;
-    page[2] = static_cast<uint8_t>((m_model.bufferUnderrunProtection ? 0x40 : 0) | 0x20 |
-                                   (testWrite ? 0x10 : 0) | 0x0F);
-    page[3] = 0xFF;
-    page[4] = 0x0F;
-    page[5] = 0xFF;
-    page[7] = 0x3F;
-    page[8] = 0xFF;
-    std::fill(page.begin() + 10, page.begin() + 16, uint8_t{0xFF});
-    std::fill(page.begin() + 16, page.begin() + 52, uint8_t{0xFF});
-    return page;
-}
-
-std::vector<uint8_t> VirtualRecorder::CapabilitiesPage() const {
-    const std::vector<uint32_t> writes = UsableWriteSteps();
-    const std::vector<uint32_t> reads = UsableReadSteps();
-    std::vector<uint8_t> page(32, 0);
-    page[0] = kPageCapabilities;
-    page[1] = static_cast<uint8_t>(30 + 4 * writes.size());
-    auto reads_ = [&](uint16_t p) { return m_model.CanRead(p); };
-    auto writes_ = [&](uint16_t p) { return m_model.CanWrite(p); };
-    page[2] = static_cast<uint8_t>((reads_(kProfileCdR) ? 0x01 : 0) | (reads_(kProfileCdRw) ? 0x02 : 0) |
-                                   0x04 | (reads_(kProfileDvdRom) ? 0x08 : 0) |
-                                   (reads_(kProfileDvdR) ? 0x10 : 0) | (reads_(kProfileDvdRam) ? 0x20 : 0));
-    page[3] = static_cast<uint8_t>((writes_(kProfileCdR) ? 0x01 : 0) | (writes_(kProfileCdRw) ? 0x02 : 0) |
-                                   (m_model.cdTestWrite || m_model.dvdMinusTestWrite ? 0x04 : 0) |
-                                   (writes_(kProfileDvdR) ? 0x10 : 0) | (writes_(kProfileDvdRam) ? 0x20 : 0));
-    page[4] = static_cast<uint8_t>((m_model.bufferUnderrunProtection ? 0x80 : 0) | 0x40 | 0x30 | 0x01);
-    page[5] = 0x03;
-    page[6] = static_cast<uint8_t>(0x20 | 0x08 | (m_preventRemoval ? 0x02 : 0) | 0x01);  // tray, eject, lock
-    const uint32_t readNow = PickStep(reads, m_readRequest);
-    const uint32_t writeNow = PickStep(writes, m_writeRequest);
-    Put16(&page[8], reads.empty() ? 0 : std::min<uint32_t>(reads.back(), 0xFFFF));
-    Put16(&page[10], 256);
-    Put16(&page[12], std::min<uint32_t>(m_model.bufferKB, 0xFFFF));
-    Put16(&page[14], std::min<uint32_t>(readNow, 0xFFFF));
-    Put16(&page[18], writes.empty() ? 0 : std::min<uint32_t>(writes.back(), 0xFFFF));
-    Put16(&page[20], std::min<uint32_t>(writeNow, 0xFFFF));
-    page[27] = 0x00;  // CLV
-    Put16(&page[28], std::min<uint32_t>(writeNow, 0xFFFF));
-    Put16(&page[30], static_cast<uint32_t>(writes.size()));
-    for (auto it = writes.rbegin(); it != writes.rend(); ++it) {
-        page.push_back(0);
-        page.push_back(0x00);  // CLV
-        Append16(page, std::min<uint32_t>(*it, 0xFFFF));
-    }
-    return page;
-}
-
-ScsiResult VirtualRecorder::ModeSense10(const ScsiRequest& r) {
-    const uint8_t control = r.cdb[2] >> 6;
-    const uint8_t code = r.cdb[2] & 0x3F;
-    if (r.cdb[3] != 0) return Fail(kSenseIllegalRequest, 0x24, 0x00);  // no subpages
-    if (control == 3) return Fail(kSenseIllegalRequest, 0x39, 0x00);  // saving not supported
-    const bool writer = m_model.WritesAnything();
-    std::vector<uint8_t> pages;
-    auto addWritePage = [&] {
-        std::vector<uint8_t> page = control == 1   ? ChangeableWritePage()
-                                    : control == 2 ? DefaultWritePage()
-                                                   : m_writePage;
-        pages.insert(pages.end(), page.begin(), page.end());
-    };
-    auto addCapabilities = [&] {
-        std::vector<uint8_t> page = CapabilitiesPage();
-        if (control == 1) std::fill(page.begin() + 2, page.end(), uint8_t{0});
-        pages.insert(pages.end(), page.begin(), page.end());
-    };
-    if (code == kPageWriteParameters && writer) {
-        addWritePage();
-    } else if (code == kPageCapabilities) {
-        addCapabilities();
-    } else if (code == kPageAll) {
-        if (writer) addWritePage();
-        addCapabilities();
-    } else {
-        return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    }
-    std::vector<uint8_t> data(8, 0);
-    Put16(&data[0], static_cast<uint32_t>(6 + pages.size()));
-    data.insert(data.end(), pages.begin(), pages.end());
-    return Reply(r, data, Get16(&r.cdb[7]));
-}
-
-// Checks a write parameters page against what the drive and the disc allow: unknown or reserved
-// values and features the drive lacks are bad parameters (26/00); a write type the drive has but
-// the inserted disc cannot take is an illegal mode (64/00).
-ScsiResult VirtualRecorder::CheckWritePage(const uint8_t* page, size_t length) {
-    if (length != 2u + kWritePageLength || page[1] != kWritePageLength)
-        return Fail(kSenseIllegalRequest, 0x26, 0x00);
-    const std::vector<uint8_t> changeable = ChangeableWritePage();
-    for (size_t i = 2; i < length; ++i)
-        if ((page[i] & ~changeable[i]) != (m_writePage[i] & ~changeable[i]))
-            return Fail(kSenseIllegalRequest, 0x26, 0x00);
-
-    const uint8_t writeType = page[2] & 0x0F;
-    const bool testWrite = page[2] & 0x10;
-    const uint8_t multiSession = page[3] >> 6;
-    const uint8_t trackMode = page[3] & 0x0F;
-    const uint8_t blockType = page[4] & 0x0F;
-    const uint8_t sessionFormat = page[8];
-    if (writeType > 4 || multiSession == 2) return Fail(kSenseIllegalRequest, 0x26, 0x00);
-    if ((blockType >= 4 && blockType <= 7) || blockType >= 14) return Fail(kSenseIllegalRequest, 0x26, 0x00);
-    if (sessionFormat != 0x00 && sessionFormat != 0x10 && sessionFormat != 0x20)
-        return Fail(kSenseIllegalRequest, 0x26, 0x00);
-
-    const bool dataTrack = trackMode & 0x04;
-    const bool cdWriter = m_model.CanWrite(kProfileCdR) || m_model.CanWrite(kProfileCdRw);
-    const bool dvdMinusWriter = m_model.dvdMinusWrite;
-    // What the drive can do at all, whatever the disc.
-    bool supported = false;
-    switch (writeType) {
-    case 0:  // packet / incremental
-        supported = m_model.incrementalStreaming &&
-                    (blockType == 8 || (cdWriter && (m_model.cdTaoDataBlockTypes >> blockType & 1)));
-        break;
-    case 1:  // track at once
-        supported = cdWriter && m_model.cdTao && (m_model.cdTaoDataBlockTypes >> blockType & 1) &&
-                    ((blockType != 2 && blockType != 3) || m_model.cdRwSubcode);
-        break;
-    case 2:  // session / disc at once; the cue sheet says what the blocks hold
-        supported = (cdWriter && m_model.cdSao) || dvdMinusWriter;
-        break;
-    case 3:  // raw: the host sends whole sectors with sub-channel
-        supported = cdWriter && m_model.cdRaw &&
-                    (blockType == 1 || ((blockType == 2 || blockType == 3) && m_model.cdRwSubcode));
-        break;
-    case 4:  // layer jump recording is not modelled
-        supported = false;
-        break;
-    }
-    if (!supported) return Fail(kSenseIllegalRequest, 0x26, 0x00);
-    if (writeType != 2 && writeType != 3 && blockType >= 8 && !dataTrack)
-        return Fail(kSenseIllegalRequest, 0x26, 0x00);  // a data block on an audio track
-
-    if (!MediumReady() || !m_model.CanWrite(m_medium.profile)) return ScsiResult::Ok(0);
-    const uint16_t profile = m_medium.profile;
-    const MediumFamily family = m_medium.Family();
-    bool legal = true;
-    if (family == MediumFamily::Cd) {
-        if (testWrite && !m_model.cdTestWrite) legal = false;
-        if (writeType == 2 && !m_model.cdSao) legal = false;
-    } else if (profile == kProfileDvdR || profile == kProfileDvdRwSequential || profile == kProfileDvdRDl) {
-        legal = (writeType == 0 || writeType == 2) && blockType == 8 &&
-                (writeType != 2 || dvdMinusWriter) && (!testWrite || m_model.dvdMinusTestWrite);
-    } else {
-        // DVD+R, DVD+RW, DVD-RAM, restricted overwrite, BD: no test write, no CD write types.
-        legal = !testWrite && (writeType == 0 || writeType == 2) && blockType == 8;
-    }
-    if (!legal) return Fail(kSenseIllegalRequest, 0x64, 0x00);
-    return ScsiResult::Ok(0);
-}
-
-ScsiResult VirtualRecorder::ModeSelect10(const ScsiRequest& r) {
-    if ((r.cdb[1] & 0x10) == 0 || (r.cdb[1] & 0x01) != 0)  // pages must be in MMC format; no saving
-        return Fail(kSenseIllegalRequest, 0x24, 0x00);
-    const uint16_t length = Get16(&r.cdb[7]);
-    if (length == 0) return ScsiResult::Ok(0);
-    std::vector<uint8_t> p;
-    if (length < 8 || !TakeParameters(r, length, &p)) return Fail(kSenseIllegalRequest, 0x1A, 0x00);
-    if (Get16(&p[6]) != 0) return Fail(kSenseIllegalRequest, 0x26, 0x00);  // no block descriptors
-    size_t at = 8;
-    std::vector<uint8_t> newWritePage = m_writePage;
-    while (at < p.size()) {
-        if (p.size() - at < 2 || p.size() - at < 2u + p[at + 1])
-            return Fail(kSenseIllegalRequest, 0x1A, 0x00);
-        const uint8_t* page = &p[at];
-        const size_t pageLength = 2u + page[1];
-        if (page[0] & 0x80) return Fail(kSenseIllegalRequest, 0x26, 0x00);  // PS is reserved here
-        if ((page[0] & 0x3F) != kPageWriteParameters || !m_model.WritesAnything())
-            return Fail(kSenseIllegalRequest, 0x26, 0x00);
-        ScsiResult check = CheckWritePage(page, pageLength);
-        if (!check.Good()) return check;
-        newWritePage.assign(page, page + pageLength);
-        newWritePage[0] = m_writePage[0];
-        at += pageLength;
-    }
-    m_writePage = newWritePage;
-    return ScsiResult::Ok(0);
 }
 
 }  // namespace burnlib

@@ -1,6 +1,10 @@
 // An in-process MMC recorder with its disc: answers what a real drive answers and refuses what a
 // real drive refuses, with the sense data a real drive gives. Shared by every transport opened on
 // the same drive, so every entry point is thread-safe.
+//
+// The recorder keeps its own opcode, profile, feature and page tables and never includes the
+// engine's (burnlib/mmc): a misreading of MMC in one then shows up as a failing test instead of
+// agreeing with itself. Only neutral helpers (burnlib/common) are shared.
 #pragma once
 
 #include <array>
@@ -56,9 +60,11 @@ private:
         uint8_t key, asc, ascq;
     };
     using Handler = ScsiResult (VirtualRecorder::*)(const ScsiRequest&);
+    enum class Phase : uint8_t { None, In, Out };  // the command's data phase
     enum class Needs : uint8_t { Nothing, ReadyMedium };
     struct CommandEntry {
         uint8_t opcode;
+        Phase phase;
         Needs needs;
         bool passesUnitAttention;
         Handler handler;
@@ -71,13 +77,17 @@ private:
     ScsiResult MediumCondition() const;
     bool MediumReady() const;
     uint16_t CurrentProfile() const;
-    ScsiResult Reply(const ScsiRequest& request, const std::vector<uint8_t>& data,
-                     uint32_t allocationLength);
-    // Copies the parameter list a data-out command sends; false when the host sent fewer bytes.
-    static bool TakeParameters(const ScsiRequest& request, uint32_t length, std::vector<uint8_t>* out);
+    uint32_t DataPhaseLength(const ScsiRequest& request) const;
+    ScsiResult CheckDataPhase(const CommandEntry& entry, const ScsiRequest& request) const;
+    ScsiResult Reply(const ScsiRequest& request, const std::vector<uint8_t>& data);
+    // The parameter list a data-out command sends, as long as its command block says.
+    std::vector<uint8_t> TakeParameters(const ScsiRequest& request) const;
     void MediumChanged();
 
-    // Speeds.
+    // A speed request meaning "the fastest the disc allows".
+    static constexpr uint32_t kSpeedMax = 0xFFFFFFFFu;
+
+    // Speeds (VirtualRecorderSpeeds.cpp).
     const std::vector<uint32_t>& WriteSteps(MediumFamily family) const;
     const std::vector<uint32_t>& ReadSteps(MediumFamily family) const;
     std::vector<uint32_t> UsableWriteSteps() const;
@@ -86,39 +96,44 @@ private:
     uint32_t ReadSpeedLocked() const;
     uint32_t WriteSpeedLocked() const;
     void ResetSpeeds();
-    std::vector<RecordedTrack> TocTracks() const;
+    ScsiResult SetCdSpeed(const ScsiRequest& r);
+    ScsiResult SetStreaming(const ScsiRequest& r);
+    ScsiResult GetPerformance(const ScsiRequest& r);
 
-    // Page 05.
-    std::vector<uint8_t> DefaultWritePage() const;
-    std::vector<uint8_t> ChangeableWritePage() const;
-    std::vector<uint8_t> CapabilitiesPage() const;
-    ScsiResult CheckWritePage(const uint8_t* page, size_t length);
-
-    // Command handlers; the write commands join this table later.
+    // Identity, readiness, tray and sense (VirtualRecorderUnit.cpp).
     ScsiResult TestUnitReady(const ScsiRequest& r);
     ScsiResult RequestSense(const ScsiRequest& r);
     ScsiResult Inquiry(const ScsiRequest& r);
     ScsiResult StartStopUnit(const ScsiRequest& r);
     ScsiResult PreventAllow(const ScsiRequest& r);
-    ScsiResult ReadCapacity(const ScsiRequest& r);
-    ScsiResult ReadTocPmaAtip(const ScsiRequest& r);
+    ScsiResult ReadBufferCapacity(const ScsiRequest& r);
+
+    // GET CONFIGURATION (VirtualRecorderConfiguration.cpp).
     ScsiResult GetConfiguration(const ScsiRequest& r);
+    std::vector<uint8_t> ConfigurationFeatures(uint8_t requestType, uint16_t startingFeature) const;
+
+    // Disc, track, capacity and TOC queries (VirtualRecorderDiscQueries.cpp).
     ScsiResult ReadDiscInformation(const ScsiRequest& r);
     ScsiResult ReadTrackInformation(const ScsiRequest& r);
-    ScsiResult ModeSelect10(const ScsiRequest& r);
-    ScsiResult ModeSense10(const ScsiRequest& r);
-    ScsiResult ReadBufferCapacity(const ScsiRequest& r);
-    ScsiResult GetPerformance(const ScsiRequest& r);
-    ScsiResult SetStreaming(const ScsiRequest& r);
-    ScsiResult SetCdSpeed(const ScsiRequest& r);
-
-    // Reply builders shared by the disc queries.
-    std::vector<uint8_t> ConfigurationFeatures(uint8_t requestType, uint16_t startingFeature) const;
+    ScsiResult ReadCapacity(const ScsiRequest& r);
+    ScsiResult ReadTocPmaAtip(const ScsiRequest& r);
     std::vector<uint8_t> TrackInformation(uint8_t trackNumber) const;
+    std::vector<RecordedTrack> TocTracks() const;
     ScsiResult ReadToc(const ScsiRequest& r, bool msf, uint8_t first);
     ScsiResult ReadSessionInfo(const ScsiRequest& r, bool msf);
     ScsiResult ReadFullToc(const ScsiRequest& r);
     ScsiResult ReadAtip(const ScsiRequest& r);
+
+    // Mode pages (VirtualRecorderModePages.cpp).
+    ScsiResult ModeSense10(const ScsiRequest& r);
+    ScsiResult ModeSelect10(const ScsiRequest& r);
+    std::vector<uint8_t> DefaultWritePage() const;
+    std::vector<uint8_t> ChangeableWritePage() const;
+    std::vector<uint8_t> CapabilitiesPage() const;
+    ScsiResult CheckWritePage(const uint8_t* page, size_t length);
+
+    // The write family (WRITE, SYNCHRONIZE CACHE, CLOSE TRACK/SESSION, cue sheet, blanking and
+    // formatting) joins as a file of its own with its rows in the command table.
 
     static const CommandEntry kCommands[];
 
@@ -129,8 +144,6 @@ private:
     bool m_trayOpen = false;
     bool m_unitAttention = false;
     bool m_preventRemoval = false;
-    uint8_t m_lastSense[18] = {};
-    bool m_hasLastSense = false;
     std::vector<uint8_t> m_writePage;
     // The speeds last asked for, KB/s (kSpeedMax: the fastest); what they select depends on the
     // disc, so they are resolved against its steps when needed.

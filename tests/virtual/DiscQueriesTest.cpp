@@ -65,14 +65,25 @@ TEST(Consistency, AllQueriesDescribeTheSameDiscForEveryModelAndMedium) {
             const uint8_t status = disc.data[2] & 0x03;
             const uint8_t lastTrack = disc.data[6];
             EXPECT_EQ((disc.data[2] & 0x10) != 0, medium.erasable);
-            Answer invisible = ReadTrackInfo(r, 1, 0xFF);
+            Answer byFF = ReadTrackInfo(r, 1, 0xFF);
             Answer toc = ReadToc(r, 0, false);
             if (IsOverwritableProfile(medium.profile)) {  // one track over the disc, formatted or not
                 Answer track = ReadTrackInfo(r, 1, 1);
                 ASSERT_TRUE(track.Good());
                 EXPECT_EQ(Be32(track.data, 24), medium.capacityBlocks);
-                EXPECT_FALSE(invisible.Good());
+                EXPECT_FALSE(byFF.Good());
+                EXPECT_EQ(disc.data[6], 1);
             } else if (status == 0 || status == 1) {  // blank or appendable: an invisible track to write
+                // Asked for by number (the last track in the last session); FFh only where the
+                // drives take it: CD, DVD+R, DVD+R DL.
+                Answer invisible = ReadTrackInfo(r, 1, lastTrack);
+                const bool takesFF = medium.Family() == MediumFamily::Cd ||
+                                     medium.profile == kProfileDvdPlusR || medium.profile == kProfileDvdPlusRDl;
+                if (takesFF) {
+                    EXPECT_EQ(byFF.data, invisible.data);
+                } else {
+                    EXPECT_EQ(byFF.Sense(), "05/24/00");
+                }
                 ASSERT_TRUE(invisible.Good());
                 EXPECT_EQ(invisible.data[2], lastTrack);
                 EXPECT_EQ(invisible.data[7] & 0x01, 0x01);
@@ -88,7 +99,7 @@ TEST(Consistency, AllQueriesDescribeTheSameDiscForEveryModelAndMedium) {
                     EXPECT_EQ(toc.data[3] + 1, lastTrack);
                 }
             } else if (status == 2) {  // finalized: the TOC lists what the track queries list
-                EXPECT_FALSE(invisible.Good());
+                EXPECT_FALSE(byFF.Good());
                 ASSERT_TRUE(toc.Good());
                 EXPECT_EQ(toc.data[3], lastTrack);
                 const size_t leadOutAt = 4 + 8u * toc.data[3];
@@ -120,6 +131,14 @@ TEST(BlankCd, AnnouncesItsAtipAndRefusesATableOfContents) {
     Answer atip = ReadToc(*r, 4, true);
     ASSERT_TRUE(atip.Good());
     EXPECT_EQ(atip.data[6] & 0x40, 0);  // CD-R
+    // The fixed leading bits of ATIP descriptor bytes 4, 5 and 6: 1, 0, 1.
+    EXPECT_EQ(atip.data[4] & 0x80, 0x80);
+    EXPECT_EQ(atip.data[5] & 0x80, 0x00);
+    EXPECT_EQ(atip.data[6] & 0x80, 0x80);
+    Answer rwAtip = ReadToc(*Ready("cdrw-writer", "cd-rw-blank"), 4, true);
+    ASSERT_TRUE(rwAtip.Good());
+    EXPECT_EQ(rwAtip.data[4] & 0x80, 0x80);
+    EXPECT_EQ(rwAtip.data[6] & 0x40, 0x40);  // CD-RW
     EXPECT_EQ(std::vector<uint8_t>(atip.data.begin() + 8, atip.data.begin() + 11), (std::vector<uint8_t>{97, 26, 66}));
     EXPECT_EQ(MsfToLba(atip.data[8], atip.data[9], atip.data[10]), -11634);
 
@@ -132,6 +151,10 @@ TEST(BlankCd, AnnouncesItsAtipAndRefusesATableOfContents) {
     EXPECT_EQ(ReadToc(*r, 2, false).Sense(), "05/24/00");
     EXPECT_EQ(ReadToc(*Ready("cdrw-writer", "cd-rom"), 4, false).Sense(), "05/24/00");  // pressed: no ATIP
     EXPECT_EQ(ReadToc(*Ready("dvd-dl-writer", "dvd-r-blank"), 4, false).Sense(), "05/24/00");
+    // A reader takes the CD-R but does not read its ATIP.
+    auto reader = Ready("dvd-reader", "cd-r-blank");
+    EXPECT_EQ(ReadToc(*reader, 4, false).Sense(), "05/24/00");
+    EXPECT_TRUE(ReadDiscInfo(*reader).Good());
 }
 
 TEST(ClosedCd, TocInLbaMsfAndFullFormAgree) {
@@ -262,26 +285,98 @@ TEST(AllocationLength, ShortBuffersGetAPrefixOfTheFullAnswer) {
             EXPECT_TRUE(std::equal(c.shortAnswer.data.begin(), c.shortAnswer.data.end(), c.full.data.begin()));
         }
     }
-    // The allocation length is honoured even when the host buffer is bigger, and the other way round.
+    // The allocation length is honoured when the host buffer is bigger. A smaller buffer is the
+    // host's fault: the pass-through reports the overrun instead of a cut-short GOOD.
     Answer bigBuffer = In(*r, {0x51, 0, 0, 0, 0, 0, 0, 0, 10, 0}, 100);
     EXPECT_EQ(bigBuffer.result.transferred, 10u);
     Answer smallBuffer = In(*r, {0x51, 0, 0, 0, 0, 0, 0, 0, 100, 0}, 10);
-    EXPECT_EQ(smallBuffer.result.transferred, 10u);
+    EXPECT_EQ(smallBuffer.Sense(), kDataPhaseFault);
+    EXPECT_EQ(smallBuffer.result.transferred, 0u);
 }
 
-TEST(OverwritableDiscs, AnswerAsOneTrackAndReportTheFormatState) {
+// Formatted DVD+RW and DVD-RW in restricted overwrite read as a finished disc: one complete
+// session with one complete track over the formatted capacity, nothing free to append to.
+// DVD-RAM answers "other" and keeps its track writable.
+TEST(OverwritableDiscs, FormattedRewritablesReadAsOneCompleteTrack) {
+    for (const char* name : {"dvd+rw", "dvd-rw-restricted"}) {
+        SCOPED_TRACE(name);
+        auto r = Ready("dvd-dl-writer", name);
+        const uint32_t capacity = MediumByName(name)->capacityBlocks;
+        Answer disc = ReadDiscInfo(*r);
+        ASSERT_TRUE(disc.Good());
+        EXPECT_EQ(disc.data[2] & 0x0F, 0x0E);  // last session complete, disc finalized
+        EXPECT_EQ(disc.data[2] & 0x10, 0x10);  // erasable
+        EXPECT_EQ(disc.data[4], 1);
+        EXPECT_EQ(disc.data[5], 1);
+        EXPECT_EQ(disc.data[6], 1);
+        EXPECT_EQ(ReadTrackInfo(*r, 1, 0xFF).Sense(), "05/24/00");
+        Answer track = ReadTrackInfo(*r, 1, 1);
+        ASSERT_TRUE(track.Good());
+        EXPECT_EQ(track.data[6] & 0x40, 0);     // not blank
+        EXPECT_EQ(track.data[7] & 0x01, 0);     // no next writable address
+        EXPECT_EQ(Be32(track.data, 8), 0u);
+        EXPECT_EQ(Be32(track.data, 16), 0u);    // no free blocks
+        EXPECT_EQ(Be32(track.data, 24), capacity);
+        EXPECT_EQ(ReadTrackInfo(*r, 0, capacity - 1).data, track.data);
+        EXPECT_EQ(ReadTrackInfo(*r, 2, 1).data, track.data);
+        Answer toc = ReadToc(*r, 0, false);
+        ASSERT_TRUE(toc.Good());
+        EXPECT_EQ(Be32(toc.data, 16), capacity);
+        Answer last = In(*r, {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8);
+        EXPECT_EQ(Be32(last.data, 0), capacity - 1);
+    }
     auto plusRw = Ready("dvd-dl-writer", "dvd+rw");
-    Answer disc = ReadDiscInfo(*plusRw);
-    EXPECT_EQ(disc.data[2] & 0x03, 0x03);
-    EXPECT_EQ(disc.data[7] & 0x03, 3);  // background format complete
-    EXPECT_EQ(ReadTrackInfo(*plusRw, 1, 0xFF).Sense(), "05/24/00");
-    Answer toc = ReadToc(*plusRw, 0, false);
-    ASSERT_TRUE(toc.Good());
-    EXPECT_EQ(Be32(toc.data, 16), 2295104u);
+    EXPECT_EQ(ReadDiscInfo(*plusRw).data[7] & 0x03, 3);  // background format complete
+    EXPECT_EQ(ReadTrackInfo(*plusRw, 1, 1).data[6] & 0x30, 0x00);  // not written in packets
+    auto restricted = Ready("dvd-dl-writer", "dvd-rw-restricted");
+    Answer restrictedTrack = ReadTrackInfo(*restricted, 1, 1);
+    EXPECT_EQ(restrictedTrack.data[6] & 0x30, 0x30);  // fixed packets
+    EXPECT_EQ(Be32(restrictedTrack.data, 20), 16u);   // of one ECC block
+
+    auto ram = Ready("dvd-dl-writer", "dvd-ram");
+    Answer ramDisc = ReadDiscInfo(*ram);
+    EXPECT_EQ(ramDisc.data[2] & 0x03, 0x03);
+    Answer ramTrack = ReadTrackInfo(*ram, 1, 1);
+    EXPECT_EQ(ramTrack.data[7] & 0x01, 0x01);
+    EXPECT_EQ(Be32(ramTrack.data, 16), 2236704u);
 
     auto fresh = Ready("dvd-dl-writer", "dvd+rw-unformatted");
     Answer freshDisc = ReadDiscInfo(*fresh);
     EXPECT_EQ(freshDisc.data[2] & 0x03, 0);
     EXPECT_EQ(freshDisc.data[7] & 0x03, 0);
+    Answer freshTrack = ReadTrackInfo(*fresh, 1, 1);
+    EXPECT_EQ(freshTrack.data[6] & 0x40, 0x40);
     EXPECT_EQ(ReadToc(*fresh, 0, false).Sense(), "05/24/00");
+}
+
+// The media whose drives want the writable track by number refuse FFh; the number the disc
+// information gives leads to the same track.
+TEST(InvisibleTrack, SequentialDashAndBlurayMediaRefuseTrackFF) {
+    struct Case {
+        const char* model;
+        const char* medium;
+    } cases[] = {{"dvd-dl-writer", "dvd-r-blank"}, {"dvd-dl-writer", "dvd-rw-sequential"},
+                 {"dvd-dl-writer", "dvd-r-dl-blank"}, {"bd-writer", "bd-r-blank"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.medium);
+        auto r = Ready(c.model, c.medium);
+        EXPECT_EQ(ReadTrackInfo(*r, 1, 0xFF).Sense(), "05/24/00");
+        Answer disc = ReadDiscInfo(*r);
+        Answer track = ReadTrackInfo(*r, 1, disc.data[6]);
+        ASSERT_TRUE(track.Good());
+        EXPECT_EQ(track.data[7] & 0x01, 0x01);
+        EXPECT_EQ(Be32(track.data, 12), 0u);
+    }
+    DriveModel hdDvd = *DriveModelByName("bd-writer");
+    hdDvd.readProfiles.push_back(kProfileHdDvdR);
+    hdDvd.writeProfiles.push_back(kProfileHdDvdR);
+    hdDvd.hdDvdWrite = true;
+    VirtualRecorder hd(hdDvd, *MediumByName("hd-dvd-r-blank"));
+    TestUnitReady(hd);
+    EXPECT_EQ(ReadTrackInfo(hd, 1, 0xFF).Sense(), "05/24/00");
+    EXPECT_TRUE(ReadTrackInfo(hd, 1, 1).Good());
+    // CD and DVD+R take it.
+    EXPECT_TRUE(ReadTrackInfo(*Ready("dvd-dl-writer", "dvd+r-blank"), 1, 0xFF).Good());
+    EXPECT_TRUE(ReadTrackInfo(*Ready("dvd-dl-writer", "dvd+r-dl-blank"), 1, 0xFF).Good());
+    EXPECT_TRUE(ReadTrackInfo(*Ready("cdrw-writer", "cd-r-blank"), 1, 0xFF).Good());
 }

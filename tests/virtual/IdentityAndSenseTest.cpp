@@ -95,15 +95,21 @@ TEST(UnitAttention, ReportedOnceAfterAMediumChangeButNotToInquiryOrConfiguration
     EXPECT_EQ(TestUnitReady(q).Sense(), "good");
 }
 
-TEST(Sense, RequestSenseReportsTheLastFailureThenTheCurrentCondition) {
-    auto r = MakeRecorder("cdrw-writer", "none");
+// The failure's sense came with the failed command (autosense) and is not kept: REQUEST SENSE
+// then tells only what is still true.
+TEST(Sense, RequestSenseAfterAutosenseReportsOnlyWhatIsStillTrue) {
+    auto r = MakeRecorder("cdrw-writer", "cd-r-blank");
     EXPECT_EQ(Out(*r, {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).Sense(), "05/20/00");
-    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "05/20/00");
-    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "02/3A/01");  // no disc, nothing pending
+    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "00/00/00");
+    EXPECT_EQ(ReadToc(*r, 0, false).Sense(), "05/24/00");  // a blank disc has no TOC
+    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "00/00/00");
 
-    r->InsertMedium(*MediumByName("cd-r-blank"));
+    r->EjectMedium();
     EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "06/28/00");  // reports and clears it
-    EXPECT_EQ(TestUnitReady(*r).Sense(), "good");
+    EXPECT_EQ(Out(*r, {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}).Sense(), "05/20/00");
+    EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "02/3A/01");  // no disc: still true
+    r->InsertMedium(*MediumByName("cd-r-blank"));
+    EXPECT_EQ(TestUnitReady(*r).Sense(), "06/28/00");
     EXPECT_EQ(SenseOfRequestSense(RequestSense(*r)), "00/00/00");
 }
 
@@ -162,7 +168,8 @@ TEST(Latency, EveryCommandTakesAtLeastTheLatency) {
 }
 
 // Whatever the command block and buffer, the recorder answers without touching memory past the
-// host buffer (the sanitizers watch) and never reports more bytes than the buffer holds.
+// host buffer (the sanitizers watch), never reports more bytes than the buffer holds, and fails
+// only data phases at the transport.
 TEST(Robustness, RandomCommandBlocksNeverOverrunTheHostBuffer) {
     std::mt19937 random(12345);
     const char* media[] = {"none", "cd-r-blank", "cd-r-closed", "cd-r-appendable", "dvd+rw", "dvd-r-blank",
@@ -182,11 +189,73 @@ TEST(Robustness, RandomCommandBlocksNeverOverrunTheHostBuffer) {
             request.dataLength = length;
             request.direction = static_cast<DataDirection>(random() % 3);
             const ScsiResult result = r->Execute(request);
-            ASSERT_TRUE(result.delivered);
+            if (!result.delivered) {
+                ASSERT_EQ(result.systemError, 1117u);
+                continue;
+            }
             ASSERT_LE(result.transferred, length);
             if (result.status != kScsiStatusGood) {
                 ASSERT_EQ(result.transferred, 0u);
             }
         }
     }
+}
+
+// The data phase as the pass-through layer sees it: a host buffer shorter than the allocation or
+// parameter list length, or a direction that is not the command's, never reaches a GOOD status,
+// and nothing is written into a buffer too short for the answer.
+TEST(DataPhase, ShortBuffersAndWrongDirectionsFailAtTheTransport) {
+    auto r = MakeRecorder("dvd-dl-writer", "cd-r-closed");
+    TestUnitReady(*r);
+    struct Short {
+        const char* what;
+        std::initializer_list<uint8_t> cdb;
+        uint32_t buffer;
+    } shortCases[] = {
+        {"INQUIRY", {0x12, 0, 0, 0, 36, 0}, 35},
+        {"REQUEST SENSE", {0x03, 0, 0, 0, 18, 0}, 17},
+        {"READ CAPACITY", {0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 4},  // always 8 bytes
+        {"READ DISC INFORMATION", {0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, 33},
+        {"READ TRACK INFORMATION", {0x52, 1, 0, 0, 0, 1, 0, 0, 48, 0}, 36},
+        {"READ TOC", {0x43, 0, 0, 0, 0, 0, 0, 0, 20, 0}, 12},
+        {"GET CONFIGURATION", {0x46, 0, 0, 0, 0, 0, 0, 0x10, 0, 0}, 4095},
+        {"MODE SENSE", {0x5A, 0x08, 0x2A, 0, 0, 0, 0, 0, 0xFF, 0}, 64},
+        {"READ BUFFER CAPACITY", {0x5C, 0, 0, 0, 0, 0, 0, 0, 12, 0}, 8},
+        // Two 16-byte descriptors asked for: 8 + 32 bytes are needed, though this disc has
+        // none to give (a CD in a drive with write-speed descriptors for DVD).
+        {"GET PERFORMANCE", {0xAC, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0x03, 0}, 39},
+    };
+    for (const Short& c : shortCases) {
+        SCOPED_TRACE(c.what);
+        const Answer a = In(*r, c.cdb, c.buffer);
+        EXPECT_EQ(a.Sense(), kDataPhaseFault);
+        EXPECT_EQ(a.result.transferred, 0u);
+    }
+    // A bigger buffer is fine: the drive moves what it has, up to the allocation length.
+    EXPECT_EQ(In(*r, {0x12, 0, 0, 0, 36, 0}, 100).result.transferred, 36u);
+    EXPECT_EQ(In(*r, {0x51, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0).Sense(), "good");  // nothing asked, nothing moved
+
+    auto send = [&](std::initializer_list<uint8_t> cdb, DataDirection direction, uint32_t length) {
+        std::vector<uint8_t> buffer(length, 0);
+        ScsiRequest request;
+        std::copy(cdb.begin(), cdb.end(), request.cdb);
+        request.cdbLength = static_cast<uint8_t>(cdb.size());
+        request.direction = direction;
+        request.data = length ? buffer.data() : nullptr;
+        request.dataLength = length;
+        return r->Execute(request);
+    };
+    // Data-in commands sent as data-out or as no-data, a data-out command sent as data-in, and
+    // no-data commands given a buffer to fill or to send.
+    EXPECT_FALSE(send({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, DataDirection::Out, 34).delivered);
+    EXPECT_FALSE(send({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, DataDirection::None, 34).delivered);
+    EXPECT_FALSE(send({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, DataDirection::None, 0).delivered);
+    EXPECT_FALSE(send({0x55, 0x10, 0, 0, 0, 0, 0, 0, 60, 0}, DataDirection::In, 60).delivered);
+    EXPECT_FALSE(send({0x00, 0, 0, 0, 0, 0}, DataDirection::In, 8).delivered);
+    EXPECT_FALSE(send({0xBB, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}, DataDirection::Out, 4).delivered);
+    EXPECT_TRUE(send({0x00, 0, 0, 0, 0, 0}, DataDirection::None, 0).delivered);
+    // Refused at the transport before the drive looks at it: a pending unit attention stays.
+    r->InsertMedium(*MediumByName("cd-r-closed"));
+    EXPECT_EQ(In(*r, {0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, 10).Sense(), kDataPhaseFault);
+    EXPECT_EQ(TestUnitReady(*r).Sense(), "06/28/00");
 }

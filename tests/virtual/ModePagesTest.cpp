@@ -84,6 +84,13 @@ TEST(WriteParametersPage, RefusesBadListsWithTheRightSense) {
     std::vector<uint8_t> blockDescriptor = SelectList(WritePage(*r, 1, 8));
     blockDescriptor[7] = 8;
     EXPECT_EQ(select(blockDescriptor), "05/26/00");
+    // Every header byte before the block descriptor length is reserved in MODE SELECT, the mode
+    // data length included.
+    for (size_t at : {0, 1, 2, 3, 4, 5}) {
+        std::vector<uint8_t> header = SelectList(WritePage(*r, 1, 8));
+        header[at] = at == 1 ? static_cast<uint8_t>(header.size() - 2) : 0x01;
+        EXPECT_EQ(select(header), "05/26/00") << "header byte " << at;
+    }
     std::vector<uint8_t> capabilities = PageOf(ModeSense(*r, 0, 0x2A));
     EXPECT_EQ(select(SelectList(capabilities)), "05/26/00");
     std::vector<uint8_t> reservedByte = WritePage(*r, 1, 8);
@@ -94,8 +101,9 @@ TEST(WriteParametersPage, RefusesBadListsWithTheRightSense) {
     const uint8_t n = static_cast<uint8_t>(good.size());
     EXPECT_EQ(Out(*r, {0x55, 0x00, 0, 0, 0, 0, 0, 0, n, 0}, good).Sense(), "05/24/00");
     EXPECT_EQ(Out(*r, {0x55, 0x11, 0, 0, 0, 0, 0, 0, n, 0}, good).Sense(), "05/24/00");
-    // The host sends fewer bytes than the command block announces.
-    EXPECT_EQ(Out(*r, {0x55, 0x10, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(n + 4), 0}, good).Sense(), "05/1A/00");
+    // The host sends fewer bytes than the command block announces: the transfer itself fails.
+    EXPECT_EQ(Out(*r, {0x55, 0x10, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(n + 4), 0}, good).Sense(),
+              kDataPhaseFault);
     EXPECT_EQ(CurrentWritePage(*r), before);  // nothing refused was taken
 }
 

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 namespace qftest {
 
 using namespace burnlib;
 
 std::string Answer::Sense() const {
+    if (!result.delivered) return "transport error " + std::to_string(result.systemError);
     if (result.Good()) return "good";
     char text[16];
     std::snprintf(text, sizeof(text), "%02X/%02X/%02X", result.SenseKey(), result.Asc(), result.Ascq());

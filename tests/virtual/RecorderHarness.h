@@ -16,13 +16,16 @@ struct Answer {
     burnlib::ScsiResult result;
     std::vector<uint8_t> data;  // the host buffer, resized to what was transferred
     bool Good() const { return result.Good(); }
-    std::string Sense() const;  // "05/24/00", or "good"
+    std::string Sense() const;  // "05/24/00", "good", or "transport error 1117"
 };
 
 std::unique_ptr<burnlib::VirtualRecorder> MakeRecorder(const char* model, const char* medium);
 
 // A data-in command with a host buffer of bufferLength bytes.
 Answer In(burnlib::VirtualRecorder& r, std::initializer_list<uint8_t> cdb, uint32_t bufferLength);
+// Windows' ERROR_IO_DEVICE: the pass-through's answer to a data overrun or a wrong direction.
+inline constexpr const char* kDataPhaseFault = "transport error 1117";
+
 // A data-out command carrying params (or a no-data command when params is empty).
 Answer Out(burnlib::VirtualRecorder& r, std::initializer_list<uint8_t> cdb,
            const std::vector<uint8_t>& params = {});

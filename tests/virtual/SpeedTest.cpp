@@ -131,9 +131,23 @@ TEST(SpeedReports, GetPerformanceListsTheWriteSpeedsOfTheDisc) {
     EXPECT_EQ(Be32(all.data, 8 + 4), 2298496u);
     EXPECT_EQ(WriteSpeedDescriptors(*r, 2).data.size(), 8u + 32);
 
+    // Type 00h, tolerance 10b, write, nominal figures.
     Answer nominal = In(*r, {0xAC, 0x14, 0, 0, 0, 0, 0, 0, 0, 1, 0x00, 0}, 24);
     ASSERT_TRUE(nominal.Good());
+    EXPECT_EQ(nominal.data[4], 0x02);  // write figures, not exceptions
     EXPECT_EQ(Be32(nominal.data, 8 + 4), 22160u);
+    Answer withExceptions = In(*r, {0xAC, 0x15, 0, 0, 0, 0, 0, 0, 0, 1, 0x00, 0}, 24);
+    ASSERT_TRUE(withExceptions.Good());
+    EXPECT_EQ(Be32(withExceptions.data, 8 + 4), 22160u);
+    Answer onlyExceptions = In(*r, {0xAC, 0x16, 0, 0, 0, 0, 0, 0, 0, 1, 0x00, 0}, 24);
+    ASSERT_TRUE(onlyExceptions.Good());
+    EXPECT_EQ(onlyExceptions.data[4], 0x03);
+    EXPECT_EQ(Be32(onlyExceptions.data, 0), 4u);  // a disc of one speed has no exceptions
+    for (uint8_t dataType : {0x04, 0x0C, 0x1C, 0x17, 0x34, 0x94}) {  // tolerance not 10b, Except 11b, reserved bits
+        EXPECT_EQ(In(*r, {0xAC, dataType, 0, 0, 0, 0, 0, 0, 0, 1, 0x00, 0}, 24).Sense(), "05/24/00")
+            << int(dataType);
+    }
+    EXPECT_EQ(In(*r, {0xAC, 0x10, 0, 0, 0, 0, 0, 0, 0, 1, 0x03, 0}, 24).Sense(), "05/24/00");  // reserved for type 03h
     EXPECT_EQ(In(*r, {0xAC, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0x01, 0}, 24).Sense(), "05/24/00");
     EXPECT_EQ(WriteSpeedDescriptors(*Ready("cdrw-writer", "cd-r-blank"), 4).Sense(), "05/24/00");
 }
