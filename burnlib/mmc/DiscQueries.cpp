@@ -204,7 +204,33 @@ bool ReadTableOfContents(MmcDevice& device, bool fast, TableOfContents* out) {
     return true;
 }
 
+namespace {
+
+// Media written in place: every block of the formatted area takes a write, whatever the disc
+// status says (drives report such a disc as complete, with no next writable address).
+bool IsOverwritable(uint16_t profile) {
+    switch (profile) {
+        case kProfileDvdRam: case kProfileDvdRwRestricted: case kProfileDvdPlusRw:
+        case kProfileDvdPlusRwDl: case kProfileBdRe: case kProfileHdDvdRam:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 bool ReadTrack(MmcDevice& device, uint8_t trackNumber, TrackInformation* out) {
+    uint16_t profile = kProfileNone;
+    if (trackNumber == 0xFF && device.ReadCurrentProfile(&profile) && IsOverwritable(profile)) {
+        if (!ReadTrackInformation(device, kTrackAddressNumber, 1, out)) return false;
+        out->start = 0;
+        out->nextWritable = 0;
+        out->nwaValid = true;
+        out->freeBlocks = static_cast<int32_t>(std::min<uint32_t>(out->size, INT32_MAX));
+        return true;
+    }
+    if (device.Cancelled()) return false;
     if (ReadTrackInformation(device, kTrackAddressNumber, trackNumber, out)) return true;
     if (trackNumber != 0xFF || device.Cancelled() ||
         !(device.LastFailure().outcome == Outcome::CheckCondition &&
