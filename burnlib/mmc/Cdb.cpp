@@ -1,25 +1,16 @@
 #include "burnlib/mmc/Cdb.h"
 
+#include "burnlib/common/BigEndian.h"
+
 namespace burnlib::mmc {
 
-void PutBe16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
-}
+void PutBe16(uint8_t* p, uint16_t v) { be::Put16(p, v); }
 
-void PutBe32(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-}
+void PutBe32(uint8_t* p, uint32_t v) { be::Put32(p, v); }
 
-uint16_t GetBe16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+uint16_t GetBe16(const uint8_t* p) { return be::Get16(p); }
 
-uint32_t GetBe32(const uint8_t* p) {
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
+uint32_t GetBe32(const uint8_t* p) { return be::Get32(p); }
 
 const char* CommandName(uint8_t opcode) {
     switch (opcode) {

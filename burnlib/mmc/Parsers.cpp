@@ -1,5 +1,7 @@
 #include "burnlib/mmc/Parsers.h"
 
+#include "burnlib/common/Msf.h"
+
 #include <algorithm>
 
 #include "burnlib/mmc/Cdb.h"
@@ -214,10 +216,7 @@ bool ParseFullToc(const uint8_t* data, size_t length, FullToc* out) {
     return true;
 }
 
-int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) {
-    const int32_t blocks = (static_cast<int32_t>(m) * 60 + s) * 75 + f;
-    return m >= 90 ? blocks - 450150 : blocks - 150;
-}
+int32_t MsfToLba(uint8_t m, uint8_t s, uint8_t f) { return burnlib::MsfToLba(m, s, f); }
 
 bool ParseAtip(const uint8_t* data, size_t length, Atip* out) {
     const size_t usable = data == nullptr ? 0 : Usable(data, length, 2);
