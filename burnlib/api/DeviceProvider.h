@@ -29,8 +29,6 @@ public:
     // Null on failure, with the reason in *failure.
     virtual std::unique_ptr<ScsiTransport> OpenByName(const std::string& name,
                                                       OpenFailure* failure) = 0;
-    virtual std::unique_ptr<ScsiTransport> OpenByAddress(const ScsiAddress& address,
-                                                         OpenFailure* failure);
     // Why the provider has no drives although some were asked for (empty when all is well).
     virtual std::string ConfigurationError() const { return {}; }
 };

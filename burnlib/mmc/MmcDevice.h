@@ -61,6 +61,8 @@ public:
     void Cancel();
     // True when the operation has failed on a cancel.
     bool Cancelled() const { return m_failure.outcome == Outcome::Cancelled; }
+    // A cancel reached the running operation, whether or not it has sent a command since.
+    bool CancelRequested() const { return m_cancel.load(); }
 
     // While one exists, commands are sent although the operation was cancelled, so a cancelled
     // write can still synchronise the cache, close, unlock the tray or restore page 05. Failures

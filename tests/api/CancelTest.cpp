@@ -122,3 +122,85 @@ TEST(Cancel, CancelRacingCreateAndDestroyIsSafe) {
     stop = true;
     canceller.join();
 }
+
+namespace {
+
+STARBURN_GRABBER OpenForBurning(const char* name, Errors* e) {
+    STARBURN_GRABBER g = nullptr;
+    StarBurn_CdvdBurnerGrabber_CreateEx(&g, e->text, sizeof e->text, &e->systemError, &e->failure,
+                                        nullptr, nullptr, name, 0);
+    return g;
+}
+
+uint32_t Ready(STARBURN_GRABBER g, Errors* e) {
+    return StarBurn_CdvdBurnerGrabber_TestUnitReady(g, e->text, sizeof e->text, &e->systemError,
+                                                    &e->failure);
+}
+
+}  // namespace
+
+TEST(Cancel, WhileNoCallRunsItDoesNotFailTheNextCallOfAProbingObject) {
+    Session session(MakeVirtualDeviceProvider({Recorder("cdrw-writer", "cd-r-blank")}));
+    Errors e;
+    STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
+    ASSERT_NE(g, nullptr);
+    StarBurn_CdvdBurnerGrabber_Cancel(g);
+    EXPECT_EQ(Ready(g, &e), STARBURN_OK) << e.text;
+    StarBurn_Destroy(&g);
+}
+
+TEST(Cancel, ABurnsCancelBetweenTwoCallsHoldsForEveryLaterCall) {
+    auto recorder = Recorder("cdrw-writer", "cd-r-blank");
+    Session session(MakeVirtualDeviceProvider({recorder}));
+    Errors e;
+    STARBURN_GRABBER g = OpenForBurning("CdRom0", &e);
+    ASSERT_NE(g, nullptr) << e.text;
+    ASSERT_EQ(Ready(g, &e), STARBURN_OK) << e.text;
+
+    StarBurn_CdvdBurnerGrabber_Cancel(g);
+    const uint64_t before = recorder->CommandCount();
+    EXPECT_EQ(Ready(g, &e), STARBURN_ERROR_CANCELLED);
+    EXPECT_EQ(Ready(g, &e), STARBURN_ERROR_CANCELLED);
+    uint32_t speeds[4];
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_GetSpeeds(g, e.text, sizeof e.text, &e.systemError,
+                                                   &e.failure, &speeds[0], &speeds[1], &speeds[2],
+                                                   &speeds[3]),
+              STARBURN_ERROR_CANCELLED);
+    EXPECT_EQ(recorder->CommandCount(), before) << "a cancelled burn sent a command";
+    // Even a call that needs no command does not pass as done.
+    char v[STARBURN_ID_TEXT_SIZE], p[STARBURN_ID_TEXT_SIZE], r[STARBURN_ID_TEXT_SIZE];
+    uint32_t kb = 0;
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_GetDeviceInformation(g, v, p, r, &kb),
+              STARBURN_ERROR_CANCELLED);
+    StarBurn_Destroy(&g);
+}
+
+TEST(Cancel, ACallWaitingForADestroyedObjectFailsInsteadOfRunning) {
+    auto recorder = Recorder("cdrw-writer", "cd-r-blank");
+    Session session(MakeVirtualDeviceProvider({recorder}));
+    Errors e;
+    STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
+    ASSERT_NE(g, nullptr);
+    const STARBURN_GRABBER stale = g;
+    recorder->SetCommandLatency(150ms);
+    const uint64_t before = recorder->CommandCount();
+    std::atomic<uint32_t> first{0xFFFFFFFF}, second{0xFFFFFFFF};
+    std::thread running([&] {
+        Errors we;
+        first = StarBurn_CdvdBurnerGrabber_SetSpeeds(stale, we.text, sizeof we.text,
+                                                     &we.systemError, &we.failure,
+                                                     STARBURN_SPEED_UNCHANGED, 706);
+    });
+    ASSERT_TRUE(WaitForCommands(*recorder, before));
+    // The second call looks the handle up now and then waits for the first to finish.
+    std::thread waiting([&] {
+        Errors we;
+        second = Ready(stale, &we);
+    });
+    std::this_thread::sleep_for(50ms);
+    StarBurn_Destroy(&g);
+    running.join();
+    waiting.join();
+    EXPECT_NE(first.load(), STARBURN_OK);
+    EXPECT_NE(second.load(), STARBURN_OK);
+}

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -245,4 +246,119 @@ TEST(CallStatistics, CountCallsByNameAndCommandsByOpcode) {
     ApiStatistics::Reset();
     EXPECT_EQ(ApiStatistics::Get().TotalCalls(), 0u);
     EXPECT_EQ(ApiStatistics::Get().scsiCommands, 0u);
+}
+
+namespace {
+
+// A drive that identifies itself and then runs out of memory on every other command.
+class ExhaustedDrive : public burnlib::ScsiTarget {
+public:
+    explicit ExhaustedDrive(std::shared_ptr<burnlib::VirtualRecorder> inner)
+        : m_inner(std::move(inner)) {}
+    burnlib::ScsiResult Execute(const burnlib::ScsiRequest& request) override {
+        if (request.cdb[0] != 0x12) throw std::bad_alloc();
+        return m_inner->Execute(request);
+    }
+
+private:
+    std::shared_ptr<burnlib::VirtualRecorder> m_inner;
+};
+
+// Lists one drive and counts how often the library asks for the list.
+class CountingProvider : public burnlib::DeviceProvider {
+public:
+    explicit CountingProvider(std::shared_ptr<burnlib::DeviceProvider> inner)
+        : m_inner(std::move(inner)) {}
+    std::vector<burnlib::DeviceEntry> Enumerate() override {
+        ++enumerations;
+        return m_inner->Enumerate();
+    }
+    std::unique_ptr<burnlib::ScsiTransport> OpenByName(const std::string& name,
+                                                       burnlib::OpenFailure* failure) override {
+        return m_inner->OpenByName(name, failure);
+    }
+    int enumerations = 0;
+
+private:
+    std::shared_ptr<burnlib::DeviceProvider> m_inner;
+};
+
+}  // namespace
+
+TEST(Lifecycle, AnExceptionInsideTheLibraryBecomesADescribedFailure) {
+    auto recorder = apitest::Recorder("cdrw-writer", "cd-r-blank");
+    apitest::Session session(MakeTargetDeviceProvider({std::make_shared<ExhaustedDrive>(recorder)}));
+    apitest::Errors e;
+    STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
+    ASSERT_NE(g, nullptr) << e.text;
+    EXPECT_NE(StarBurn_CdvdBurnerGrabber_TestUnitReady(g, e.text, sizeof e.text, &e.systemError,
+                                                       &e.failure),
+              STARBURN_OK);
+    EXPECT_NE(std::string(e.text).find("out of memory"), std::string::npos) << e.text;
+    // The call ended properly: an idle cancel is not left pending for the next call, which meets
+    // the same fault again rather than a cancel or a stuck drive object.
+    StarBurn_CdvdBurnerGrabber_Cancel(g);
+    EXPECT_EQ(StarBurn_CdvdBurnerGrabber_TestUnitReady(g, e.text, sizeof e.text, &e.systemError,
+                                                       &e.failure),
+              STARBURN_ERROR_SYSTEM);
+    StarBurn_Destroy(&g);
+}
+
+TEST(Lifecycle, ASuccessfulCallClearsAnEarlierCallsFailure) {
+    auto recorder = apitest::Recorder("cdrw-writer", "none");
+    apitest::Session session(MakeVirtualDeviceProvider({recorder}));
+    apitest::Errors e;
+    STARBURN_GRABBER g = apitest::Open("CdRom0", &e);
+    ASSERT_NE(g, nullptr);
+    ASSERT_NE(StarBurn_CdvdBurnerGrabber_TestUnitReady(g, e.text, sizeof e.text, &e.systemError,
+                                                       &e.failure),
+              STARBURN_OK);
+    ASSERT_NE(e.text[0], '\0');
+    ASSERT_NE(e.failure.m_senseKey, 0);
+    e.systemError = 5;
+    uint32_t speeds[4];
+    ASSERT_EQ(StarBurn_CdvdBurnerGrabber_GetSpeeds(g, e.text, sizeof e.text, &e.systemError,
+                                                   &e.failure, &speeds[0], &speeds[1], &speeds[2],
+                                                   &speeds[3]),
+              STARBURN_OK)
+        << e.text;
+    EXPECT_EQ(e.text[0], '\0');
+    EXPECT_EQ(e.systemError, 0u);
+    const STARBURN_FAILURE_RECORD zero = {};
+    EXPECT_EQ(std::memcmp(&e.failure, &zero, sizeof zero), 0);
+    StarBurn_Destroy(&g);
+}
+
+TEST(Lifecycle, TheDevicesAreListedOncePerLibraryStart) {
+    auto provider = std::make_shared<CountingProvider>(MakeVirtualDeviceProvider(
+        {apitest::Recorder("cdrw-writer", "cd-r-blank"), apitest::Recorder("dvd-dl-writer", "none")}));
+    apitest::Session session(provider);
+    std::vector<STARBURN_DEVICE_ADDRESS> found;
+    StarBurn_FindDevice(STARBURN_DEVICE_TYPE_CDVD, 0,
+                        [](uint32_t, void* context, void* address, void*) {
+                            static_cast<std::vector<STARBURN_DEVICE_ADDRESS>*>(context)->push_back(
+                                *static_cast<STARBURN_DEVICE_ADDRESS*>(address));
+                        },
+                        &found);
+    ASSERT_EQ(found.size(), 2u);
+    for (const STARBURN_DEVICE_ADDRESS& a : found) {
+        char name[STARBURN_TEXT_SIZE];
+        EXPECT_EQ(StarBurn_GetDeviceNameByDeviceAddress(a.m_port, a.m_bus, a.m_target, a.m_lun,
+                                                        name),
+                  STARBURN_OK);
+        apitest::Errors e;
+        STARBURN_GRABBER g = nullptr;
+        ASSERT_EQ(StarBurn_CdvdBurnerGrabber_Create(&g, e.text, sizeof e.text, &e.systemError,
+                                                    &e.failure, nullptr, nullptr, a.m_port,
+                                                    a.m_bus, a.m_target, a.m_lun, 1),
+                  STARBURN_OK)
+            << e.text;
+        StarBurn_Destroy(&g);
+    }
+    EXPECT_EQ(provider->enumerations, 1);
+    StarBurn_DownShut();
+    StarBurn_UpStartEx();
+    StarBurn_FindDevice(STARBURN_DEVICE_TYPE_CDVD, 0,
+                        [](uint32_t, void*, void*, void*) {}, nullptr);
+    EXPECT_EQ(provider->enumerations, 2) << "a new start lists the devices again";
 }

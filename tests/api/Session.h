@@ -7,7 +7,7 @@
 #include "burnlib/api/ApiStatistics.h"
 #include "burnlib/api/VirtualDeviceProvider.h"
 #include "burnlib/virtual/Catalog.h"
-#include "drive/StarBurn.h"
+#include "burnlib/api/StarBurn.h"
 
 namespace apitest {
 

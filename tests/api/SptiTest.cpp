@@ -7,7 +7,7 @@
 
 #include "burnlib/api/DeviceProvider.h"
 #include "burnlib/transport/SptiTransport.h"
-#include "drive/StarBurn.h"
+#include "burnlib/api/StarBurn.h"
 
 using namespace burnlib;
 

@@ -85,15 +85,6 @@ std::unique_ptr<ScsiTransport> TestDeviceProvider::OpenByName(const std::string&
     return Open(nullptr, failure);
 }
 
-std::unique_ptr<ScsiTransport> TestDeviceProvider::OpenByAddress(const ScsiAddress& address,
-                                                                 OpenFailure* failure) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    for (TestDrive& d : m_drives) {
-        if (d.address == address) return Open(&d, failure);
-    }
-    return Open(nullptr, failure);
-}
-
 LibrarySession::LibrarySession(std::shared_ptr<TestDeviceProvider> provider) {
     SetDeviceProvider(std::move(provider));
     StarBurn_UpStartEx();

@@ -43,8 +43,6 @@ public:
     std::vector<burnlib::DeviceEntry> Enumerate() override;
     std::unique_ptr<burnlib::ScsiTransport> OpenByName(const std::string& name,
                                                        burnlib::OpenFailure* failure) override;
-    std::unique_ptr<burnlib::ScsiTransport> OpenByAddress(const burnlib::ScsiAddress& address,
-                                                          burnlib::OpenFailure* failure) override;
 
 private:
     std::unique_ptr<burnlib::ScsiTransport> Open(TestDrive* drive, burnlib::OpenFailure* failure);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "burnlib/api/DeviceProvider.h"
-#include "drive/StarBurn.h"
+#include "burnlib/api/StarBurn.h"
 
 using namespace burnlib;
 
