@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "drive/DeviceScanner.h"
+#include "drive/DeviceProbe.h"
 #include "drive/DriveObject.h"
 #include "drive/SpeedList.h"
 #include "drive/StarBurn.h"
@@ -71,13 +71,12 @@ bool IsDriveLetter(const char* designation) {
 void CopyText(char* target, size_t size, const char* text) {
     std::snprintf(target, size, "%s", text);
 }
-}  // namespace
 
 // The drive letter whose DOS device is this drive, or the library's name for an addressed drive.
 // A designation that does not fit m_drive is no drive letter: it is left empty rather than cut,
 // since a cut one would name some other path.
-void CDeviceScanner::FindDriveDesignation(const DEVICE_RECORD& r, char* designation,
-                                          size_t size) {
+void FindDriveDesignation(const DEVICE_RECORD& r, const DriveSystemCalls& system,
+                          char* designation, size_t size) {
     std::memset(designation, 0, size);
     if (r.m_accessKind == kAccessByAddress) {
         char name[kDesignationBufferSize] = {};
@@ -94,7 +93,7 @@ void CDeviceScanner::FindDriveDesignation(const DEVICE_RECORD& r, char* designat
         for (char letter = 'A'; letter <= 'Z'; ++letter) {
             const char dosName[3] = {letter, ':', '\0'};
             char answer[kDosTargetBufferSize] = {};
-            if (m_system.queryDosDevice(dosName, answer, kDosTargetBufferSize - 1) == 0) continue;
+            if (system.queryDosDevice(dosName, answer, kDosTargetBufferSize - 1) == 0) continue;
             if (std::strcmp(answer, target) == 0) {
                 CopyText(designation, size, dosName);
                 return;
@@ -103,12 +102,12 @@ void CDeviceScanner::FindDriveDesignation(const DEVICE_RECORD& r, char* designat
     }
 }
 
-bool CDeviceScanner::ProbeDevice(int index) {
-    if (index < 0 || index >= m_deviceArray.GetCount()) return false;
-    DEVICE_RECORD& r = m_deviceArray.GetAt(index);
-
+// Identity, drive letter, medium, capacity, media formats and write methods, over one drive
+// object that is released before the speed lists open their own.
+bool DescribeDrive(DEVICE_RECORD& r, const DriveSystemCalls& system) {
     LibraryErrorOutputs errors;
-    if (!OpenDriveObject(r, errors)) return false;
+    ScopedDriveObject drive(r, errors);
+    if (!drive) return false;
 
     StarBurn_CdvdBurnerGrabber_GetDeviceInformation(r.m_grabber, r.m_vendor, r.m_product,
                                                     r.m_revision, &r.m_deviceInfoValue);
@@ -117,7 +116,7 @@ bool CDeviceScanner::ProbeDevice(int index) {
     r.m_revision[sizeof(r.m_revision) - 1] = '\0';
 
     char designation[kDesignationBufferSize];
-    FindDriveDesignation(r, designation, sizeof(designation));
+    FindDriveDesignation(r, system, designation, sizeof(designation));
     if (std::strlen(designation) < sizeof(r.m_drive)) {
         CopyText(r.m_drive, sizeof(r.m_drive), designation);
     } else {
@@ -127,7 +126,7 @@ bool CDeviceScanner::ProbeDevice(int index) {
     std::memset(r.m_volumeLabel, 0, sizeof(r.m_volumeLabel));
     if (IsDriveLetter(r.m_drive)) {
         const char root[4] = {r.m_drive[0], ':', '\\', '\0'};
-        if (!m_system.getVolumeInformation(root, r.m_volumeLabel, sizeof(r.m_volumeLabel), nullptr,
+        if (!system.getVolumeInformation(root, r.m_volumeLabel, sizeof(r.m_volumeLabel), nullptr,
                                            nullptr, nullptr, nullptr, 0)) {
             std::memset(r.m_volumeLabel, 0, sizeof(r.m_volumeLabel));
         }
@@ -169,8 +168,13 @@ bool CDeviceScanner::ProbeDevice(int index) {
         r.m_daoRawPW = daoRawPW != 0;
     }
 
-    CloseDriveObject(r);
+    return true;
+}
 
+}  // namespace
+
+bool ProbeDeviceRecord(DEVICE_RECORD& r, const DriveSystemCalls& system) {
+    if (!DescribeDrive(r, system)) return false;
     BuildSpeedList(r.m_writeSpeeds, r, false);
     BuildSpeedList(r.m_readSpeeds, r, true);
     return true;

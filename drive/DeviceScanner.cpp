@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "drive/DeviceProbe.h"
 #include "drive/DriveObject.h"
 #include "drive/StarBurn.h"
 
@@ -82,8 +83,8 @@ void CDeviceScanner::Scan() {
                 record.m_accessKind = kAccessByName;
                 std::snprintf(record.m_deviceName, 128, "CdRom%d", n);
                 LibraryErrorOutputs errors;
-                if (!OpenDriveObject(record, errors)) continue;
-                CloseDriveObject(record);
+                // Kept only when the library can open it; the probe opens it again later.
+                if (!ScopedDriveObject(record, errors)) continue;
                 m_deviceArray.Add(record);
             }
         }
@@ -103,4 +104,9 @@ void CDeviceScanner::Scan() {
         m_deviceArray.RemoveAll();
     }
     if (m_onComplete != nullptr) m_onComplete(m_context, &m_deviceArray);
+}
+
+bool CDeviceScanner::ProbeDevice(int index) {
+    if (index < 0 || index >= m_deviceArray.GetCount()) return false;
+    return ProbeDeviceRecord(m_deviceArray.GetAt(index), m_system);
 }

@@ -46,7 +46,6 @@ private:
     static void DeviceFound(uint32_t reason, void* context, void* data1, void* data2);
     void Scan();
     void JoinWorker();
-    void FindDriveDesignation(const DEVICE_RECORD& record, char* designation, size_t size);
 
     CompletionFn m_onComplete = nullptr;
     void* m_context = nullptr;

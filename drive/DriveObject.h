@@ -25,3 +25,19 @@ bool OpenDriveObject(DEVICE_RECORD& record, LibraryErrorOutputs& errors);
 
 // Destroys record.m_grabber if there is one and leaves it null.
 void CloseDriveObject(DEVICE_RECORD& record);
+
+// Owns the record's drive object for a scope: opened on construction, destroyed on every way out.
+class ScopedDriveObject {
+public:
+    ScopedDriveObject(DEVICE_RECORD& record, LibraryErrorOutputs& errors)
+        : m_record(record), m_open(OpenDriveObject(record, errors)) {}
+    ~ScopedDriveObject() { CloseDriveObject(m_record); }
+    ScopedDriveObject(const ScopedDriveObject&) = delete;
+    ScopedDriveObject& operator=(const ScopedDriveObject&) = delete;
+
+    explicit operator bool() const { return m_open; }
+
+private:
+    DEVICE_RECORD& m_record;
+    const bool m_open;
+};

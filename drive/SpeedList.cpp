@@ -84,13 +84,11 @@ bool BuildSpeedList(SpeedList& list, DEVICE_RECORD& record, bool readList) {
     SpeedList().swap(list);
 
     LibraryErrorOutputs errors;
-    if (!OpenDriveObject(record, errors)) return false;
+    ScopedDriveObject drive(record, errors);
+    if (!drive) return false;
 
     DriveSpeeds speeds;
-    if (!QuerySpeeds(record.m_grabber, speeds)) {
-        CloseDriveObject(record);
-        return false;
-    }
+    if (!QuerySpeeds(record.m_grabber, speeds)) return false;
     const uint32_t maxSpeed = readList ? speeds.maximumRead : speeds.maximumWrite;
 
     switch (SpeedTableForDiscType(record.m_discType)) {
@@ -113,7 +111,5 @@ bool BuildSpeedList(SpeedList& list, DEVICE_RECORD& record, bool readList) {
     case SpeedTableKind::None:
         break;
     }
-
-    CloseDriveObject(record);
     return true;
 }
