@@ -2,6 +2,7 @@
 // implementation is the rest of burnlib/. Results: 0 = success, anything else fails.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
@@ -144,6 +145,23 @@ struct STARBURN_TRACK_INFORMATION {
     uint32_t m_trackSize;       // 24..27
 };
 
+// The image to write with Session-At-Once: one Mode 1 data track (29108 bytes). Every byte the
+// library does not read must be zero.
+struct STARBURN_SESSION_LAYOUT {
+    uint32_t m_trackCount;      // 0..3: must be 1
+    uint8_t m_reserved1[15];    // 4..18
+    char m_imagePath[260];      // 19..278: NUL-terminated
+    uint8_t m_reserved2[28829]; // 279..29107
+};
+
+// The image to write with either Disc-At-Once method: one Mode 1 data track (27504 bytes).
+struct STARBURN_DISC_LAYOUT {
+    uint32_t m_trackCount;      // 0..3: must be 1
+    uint8_t m_reserved1[8];     // 4..11
+    char m_imagePath[260];      // 12..271: NUL-terminated
+    uint8_t m_reserved2[27232]; // 272..27503
+};
+
 #pragma pack(pop)
 
 static_assert(sizeof(STARBURN_DEVICE_ADDRESS) == 5, "device address layout");
@@ -152,6 +170,10 @@ static_assert(sizeof(STARBURN_ADVANCED_SUPPORTED_MEDIA_FORMATS) == 46, "media fo
 static_assert(sizeof(STARBURN_TOC_TRACK) == 34, "TOC entry layout");
 static_assert(sizeof(STARBURN_TOC_INFORMATION) == 8923, "TOC record layout");
 static_assert(sizeof(STARBURN_TRACK_INFORMATION) == 28, "track record layout");
+static_assert(sizeof(STARBURN_SESSION_LAYOUT) == 29108, "session layout size");
+static_assert(offsetof(STARBURN_SESSION_LAYOUT, m_imagePath) == 19, "session layout path");
+static_assert(sizeof(STARBURN_DISC_LAYOUT) == 27504, "disc layout size");
+static_assert(offsetof(STARBURN_DISC_LAYOUT, m_imagePath) == 12, "disc layout path");
 
 // Start-up and shut-down of the library. Start-up may be called again after a shut-down.
 uint32_t StarBurn_UpStartEx(void);
@@ -240,6 +262,85 @@ uint32_t StarBurn_CdvdBurnerGrabber_SetSpeeds(STARBURN_GRABBER grabber, char* ex
                                               uint32_t writeSpeed);
 
 enum : uint32_t { STARBURN_SPEED_UNCHANGED = 0xFFFF };
+
+// ---- Writing
+// Buffer-underrun protection: *supported = the drive has it, *enabled = it is switched on now.
+uint32_t StarBurn_CdvdBurnerGrabber_GetBUP(STARBURN_GRABBER grabber, char* exceptionText,
+                                           uint32_t exceptionTextSize, uint32_t* systemError,
+                                           STARBURN_FAILURE_RECORD* failure, uint8_t* supported,
+                                           uint8_t* enabled);
+
+// enable: 1 switches protection on for the writes that follow, 0 off. Fails where the drive has none.
+uint32_t StarBurn_CdvdBurnerGrabber_SetBUP(STARBURN_GRABBER grabber, char* exceptionText,
+                                           uint32_t exceptionTextSize, uint32_t* systemError,
+                                           STARBURN_FAILURE_RECORD* failure, uint32_t enable);
+
+// Optimum power calibration for the inserted disc at the speed set.
+uint32_t StarBurn_CdvdBurnerGrabber_SendOPC(STARBURN_GRABBER grabber, char* exceptionText,
+                                            uint32_t exceptionTextSize, uint32_t* systemError,
+                                            STARBURN_FAILURE_RECORD* failure);
+
+// A CD-Text title and performer for the next write: item 0 is the disc, 1..99 a track. Kept
+// until the drive object goes; written only by the methods and media that can carry CD-Text.
+uint32_t StarBurn_CdvdBurnerGrabber_SetCDTextItem(STARBURN_GRABBER grabber, uint32_t item,
+                                                  const char* title, const char* performer,
+                                                  char* exceptionText, uint32_t exceptionTextSize,
+                                                  uint32_t* systemError);
+
+// The write calls. Each writes the image as one data track, reports progress with reason 12 at
+// least once a second and at the end, and fails before anything is written when the image is
+// empty, larger than the free space, or cannot be opened. Their arguments after the image:
+//   dataMode          0: Mode 1, 2048-byte user blocks (an ISO image); nothing else.
+//   testWrite         0: write; 1: the drive simulates and the disc stays blank (refused on
+//                     media that cannot simulate: DVD+R, DVD+RW, DVD-RAM, BD).
+//   multisession      0: the disc is closed when its session is (by the call for Session- and
+//                     Disc-At-Once, by CloseSession after Track-At-Once); 1: leave it appendable.
+//   copyPermitted     (Disc-At-Once) 0: the track's Q control marks no copy permission; 1: it does.
+//   lockTray          1: the tray is locked while the call writes; 0: it is not.
+//   bufferMegabytes   1..64: the size of the read-ahead buffer between the file and the drive.
+// Another value is refused with STARBURN_ERROR_INVALID_PARAMETER and a description.
+enum : uint32_t {
+    STARBURN_DATA_MODE_1 = 0,
+    STARBURN_MAX_BUFFER_MEGABYTES = 64,
+};
+
+// Track-At-Once from the next writable address. The session stays open: CloseSession ends it.
+uint32_t StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile(
+    STARBURN_GRABBER grabber, char* exceptionText, uint32_t exceptionTextSize,
+    uint32_t* systemError, STARBURN_FAILURE_RECORD* failure, const char* imagePath,
+    uint32_t dataMode, uint32_t testWrite, uint32_t multisession, uint32_t lockTray,
+    uint32_t bufferMegabytes);
+
+// Session-At-Once (CD, with a cue sheet); on DVD media, the medium's own single-track write.
+uint32_t StarBurn_CdvdBurnerGrabber_SessionAtOnce(
+    STARBURN_GRABBER grabber, char* exceptionText, uint32_t exceptionTextSize,
+    uint32_t* systemError, STARBURN_FAILURE_RECORD* failure, const STARBURN_SESSION_LAYOUT* layout,
+    uint32_t dataMode, uint32_t testWrite, uint32_t multisession, uint32_t lockTray,
+    uint32_t bufferMegabytes);
+
+// Disc-At-Once, the host building every block from the lead-in on: raw 2352 + 16-byte P-Q
+// subchannel, or raw 2352 + 96-byte P-W subchannel. CD media only.
+uint32_t StarBurn_CdvdBurnerGrabber_DiscAtOncePQFromFile(
+    STARBURN_GRABBER grabber, char* exceptionText, uint32_t exceptionTextSize,
+    uint32_t* systemError, STARBURN_FAILURE_RECORD* failure, const STARBURN_DISC_LAYOUT* layout,
+    uint32_t dataMode, uint32_t testWrite, uint32_t multisession, uint32_t copyPermitted,
+    uint32_t lockTray, uint32_t bufferMegabytes);
+
+uint32_t StarBurn_CdvdBurnerGrabber_DiscAtOnceRawPWFromFile(
+    STARBURN_GRABBER grabber, char* exceptionText, uint32_t exceptionTextSize,
+    uint32_t* systemError, STARBURN_FAILURE_RECORD* failure, const STARBURN_DISC_LAYOUT* layout,
+    uint32_t dataMode, uint32_t testWrite, uint32_t multisession, uint32_t copyPermitted,
+    uint32_t lockTray, uint32_t bufferMegabytes);
+
+// Closes the track and the session Track-At-Once left open, finalizing as the medium needs.
+uint32_t StarBurn_CdvdBurnerGrabber_CloseSession(STARBURN_GRABBER grabber, char* exceptionText,
+                                                 uint32_t exceptionTextSize, uint32_t* systemError,
+                                                 STARBURN_FAILURE_RECORD* failure);
+
+// Unlocks the tray and opens it.
+uint32_t StarBurn_CdvdBurnerGrabber_Eject(STARBURN_GRABBER grabber, char* exceptionText,
+                                          uint32_t exceptionTextSize, uint32_t* systemError,
+                                          STARBURN_FAILURE_RECORD* failure);
 
 // Any thread. The running call on this drive object fails with STARBURN_ERROR_CANCELLED before
 // its next command; a cancelled call never succeeds. On a drive object created for burning

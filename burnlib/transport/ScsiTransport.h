@@ -76,6 +76,16 @@ public:
     // Data buffers must satisfy (address & AlignmentMask()) == 0.
     virtual uint32_t AlignmentMask() const { return 0; }
     virtual bool GetAddress(ScsiAddress* address) const = 0;
+
+    // Before writing: keeps other programs off the drive until ReleaseExclusiveAccess. False, with
+    // *systemError, when another program holds the drive. Where the system offers no way to take
+    // it, true with *taken false: the write goes on without it rather than not at all.
+    virtual bool AcquireExclusiveAccess(uint32_t* systemError, bool* taken) {
+        *systemError = 0;
+        *taken = false;
+        return true;
+    }
+    virtual void ReleaseExclusiveAccess() {}
 };
 
 // The drive end of a transport: whatever answers commands (the virtual recorder). Shared by every
@@ -84,6 +94,9 @@ class ScsiTarget {
 public:
     virtual ~ScsiTarget() = default;
     virtual ScsiResult Execute(const ScsiRequest& request) = 0;
+    // Exclusive access for one opener (a transport); false when another one holds it.
+    virtual bool ClaimExclusive(const void* /*owner*/) { return true; }
+    virtual void ReleaseExclusive(const void* /*owner*/) {}
 };
 
 }  // namespace burnlib
