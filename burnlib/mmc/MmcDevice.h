@@ -63,6 +63,10 @@ public:
     bool Cancelled() const { return m_failure.outcome == Outcome::Cancelled; }
     // A cancel reached the running operation, whether or not it has sent a command since.
     bool CancelRequested() const { return m_cancel.load(); }
+    // Called on the cancelling thread when a cancel reaches the running operation, so a wait that
+    // sends no command (an image read) ends too; at once when the cancel came already. Must not
+    // call back into this object. An empty function removes it; EndOperation does as well.
+    void SetCancelListener(std::function<void()> listener);
 
     // While one exists, commands are sent although the operation was cancelled, so a cancelled
     // write can still synchronise the cache, close, unlock the tray or restore page 05. Failures
@@ -129,6 +133,12 @@ public:
     bool ReadCurrentProfile(uint16_t* profile);
 
     uint32_t MaxTransferLength() const { return m_transport->MaxTransferLength(); }
+    uint32_t AlignmentMask() const { return m_transport->AlignmentMask(); }
+    // Keeps other programs off the drive while writing; see ScsiTransport.
+    bool AcquireExclusiveAccess(uint32_t* systemError, bool* taken) {
+        return m_transport->AcquireExclusiveAccess(systemError, taken);
+    }
+    void ReleaseExclusiveAccess() { m_transport->ReleaseExclusiveAccess(); }
     bool GetAddress(ScsiAddress* address) const { return m_transport->GetAddress(address); }
 
 private:
@@ -144,6 +154,7 @@ private:
     std::mutex m_cancelLock;  // orders Cancel against Begin/End
     bool m_running = false;
     std::atomic<bool> m_cancel{false};
+    std::function<void()> m_cancelListener;  // guarded by m_cancelLock
     int m_cleanupDepth = 0;
     bool m_mediumWritten = false;  // this operation sent a command that changes the medium
 
