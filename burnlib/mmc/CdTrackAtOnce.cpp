@@ -13,7 +13,7 @@ bool WriteCdTrackAtOnce(WriteContext& c) {
     s.multiSession = c.options.multisession ? kMultiSessionOpen : kMultiSessionClosed;
     s.trackMode = kTrackModeData;
     s.dataBlockType = kBlockTypeMode1;
-    if (!SetWriteParameters(c.device, s)) return false;
+    if (!SetWriteParameters(c.device, s) || !RereadNextWritable(c)) return false;
 
     const uint32_t perWrite = BlocksPerTransfer(c.device, kUserBlockSize);
     if (perWrite == 0) {

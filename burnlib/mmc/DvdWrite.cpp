@@ -83,7 +83,7 @@ bool WriteDvd(WriteContext& c) {
         s.linkSize = 16;
         s.trackMode = kTrackModeDvdIncremental;
         s.dataBlockType = kBlockTypeMode1;
-        if (!SetWriteParameters(c.device, s)) return false;
+        if (!SetWriteParameters(c.device, s) || !RereadNextWritable(c)) return false;
     }
     if ((c.profile == kProfileDvdPlusRw || c.profile == kProfileDvdPlusRwDl) &&
         !PrepareDvdPlusRw(c.device, c.disc))

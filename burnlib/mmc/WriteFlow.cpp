@@ -203,6 +203,18 @@ private:
 
 }  // namespace
 
+bool RereadNextWritable(WriteContext& c) {
+    if (!ReadTrack(c.device, 0xFF, &c.next)) return false;
+    if (!c.next.nwaValid || c.next.freeBlocks < 0 ||
+        c.paddedBlocks > static_cast<uint64_t>(c.next.freeBlocks))
+        return Refuse(c.device, Outcome::NotSupported,
+                      "with its write parameters set, the drive reports no room for the track "
+                      "(next writable address " +
+                          std::to_string(c.next.nextWritable) + ", " +
+                          std::to_string(c.next.freeBlocks) + " blocks free)");
+    return true;
+}
+
 bool WriteImage(MmcDevice& device, const WriteOptions& options, BlockSource& source,
                 const ProgressFunction& report, OpenTrack* left) {
     *left = OpenTrack{};

@@ -32,6 +32,10 @@ constexpr uint32_t kDvdPacketBlocks = 16;
 // SYNCHRONIZE CACHE and CLOSE may write a lead-out or lead-in: minutes on a slow drive.
 constexpr uint32_t kFinishLimitSeconds = 1800;
 
+// The next writable address depends on the write type page 05h names, so a flow that sets the
+// page reads it again afterwards; the track must still fit.
+bool RereadNextWritable(WriteContext& context);
+
 bool WriteCdTrackAtOnce(WriteContext& context);
 bool WriteCdSessionAtOnce(WriteContext& context);
 bool WriteCdDiscAtOnceRaw(WriteContext& context);
