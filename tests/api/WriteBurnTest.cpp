@@ -76,10 +76,12 @@ TEST(WriteBurn, EveryMethodWritesACdRThatReadsBackByteForByteAndIsClosed) {
 
         // One data track from block 0 on a disc closed for good (multisession 0).
         const STARBURN_TOC_INFORMATION toc = Toc(burner.Handle());
-        EXPECT_EQ(toc.m_discStatus, 2);
-        ASSERT_EQ(toc.m_trackCount, 1);
-        EXPECT_EQ(toc.m_tracks[0].m_startLBA, 0);
-        EXPECT_EQ(toc.m_tracks[0].m_isData, 1);
+        // (Packed fields are copied before the comparisons take them by reference.)
+        EXPECT_EQ(+toc.m_discStatus, 2);
+        ASSERT_EQ(+toc.m_trackCount, 1);
+        const int32_t start = toc.m_tracks[0].m_startLBA;
+        EXPECT_EQ(start, 0);
+        EXPECT_EQ(+toc.m_tracks[0].m_isData, 1);
 
         ASSERT_EQ(burner.Eject(), STARBURN_OK) << burner.errors.text;
         EXPECT_TRUE(recorder->TrayOpen());
@@ -100,7 +102,7 @@ TEST(WriteBurn, TrackAtOnceWritesDvdPlusRAndDvdRThatReadBack) {
         ASSERT_EQ(burner.CloseSession(), STARBURN_OK) << burner.errors.text;
         EXPECT_EQ(recorder->ReadUserData(0, static_cast<uint32_t>(padded.size() / 2048)), padded);
         ExpectProgress(burner, static_cast<int64_t>(padded.size()));
-        EXPECT_EQ(Toc(burner.Handle()).m_discStatus, 2);
+        EXPECT_EQ(+Toc(burner.Handle()).m_discStatus, 2);
     }
 }
 
@@ -114,10 +116,11 @@ TEST(WriteBurn, ATestWriteLeavesTheCdBlank) {
         Burner burner;
         ASSERT_EQ(burner.Write(method, file.Path(), 1), STARBURN_OK) << burner.errors.text;
         EXPECT_GT(recorder->CommandCount(kWrite10), 0u);  // the drive went through the writes
-        EXPECT_EQ(Toc(burner.Handle()).m_discStatus, 0);
+        EXPECT_EQ(+Toc(burner.Handle()).m_discStatus, 0);
         const STARBURN_TRACK_INFORMATION next = NextTrack(burner.Handle());
-        EXPECT_EQ(next.m_isBlank, 1);
-        EXPECT_EQ(next.m_nextWritable, 0u);
+        EXPECT_EQ(+next.m_isBlank, 1);
+        const uint32_t nextWritable = next.m_nextWritable;
+        EXPECT_EQ(nextWritable, 0u);
     }
 }
 
@@ -131,7 +134,7 @@ TEST(WriteBurn, TestWritesOnDvdPlusRAreRefusedBeforeAnyWrite) {
         EXPECT_NE(std::string(burner.errors.text).find("test write"), std::string::npos)
             << burner.errors.text;
         EXPECT_EQ(recorder->CommandCount(kWrite10), 0u);
-        EXPECT_EQ(NextTrack(burner.Handle()).m_isBlank, 1);
+        EXPECT_EQ(+NextTrack(burner.Handle()).m_isBlank, 1);
     }
 }
 
@@ -155,7 +158,7 @@ TEST(WriteBurn, EmptyMissingOrOversizedImagesAreRefusedBeforeAnyWrite) {
         EXPECT_NE(burner.errors.systemError, 0u);
     }
     EXPECT_EQ(recorder->CommandCount(kWrite10), 0u);
-    EXPECT_EQ(Toc(burner.Handle()).m_discStatus, 0);
+    EXPECT_EQ(+Toc(burner.Handle()).m_discStatus, 0);
 }
 
 TEST(WriteBurn, AFileThatShrinksWhileItIsWrittenFailsTheWrite) {
@@ -211,6 +214,7 @@ TEST(WriteBurn, ACancelEndsTheWriteWithinOneTransferAndTheDriveStaysUsable) {
                                                        &again.errors.systemError,
                                                        &again.errors.failure),
               STARBURN_OK);
-    ASSERT_EQ(again.Write(Method::SessionAtOnce, next.Path()), STARBURN_OK) << again.errors.text;
+    ASSERT_EQ(again.Write(Method::TrackAtOnce, next.Path()), STARBURN_OK) << again.errors.text;
+    ASSERT_EQ(again.CloseSession(), STARBURN_OK) << again.errors.text;
     EXPECT_EQ(recorder->ReadUserData(0, 100), image);
 }
