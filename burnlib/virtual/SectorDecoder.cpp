@@ -1,10 +1,10 @@
-#include "tests/rawdecoder/RawDecoder.h"
+#include "burnlib/virtual/RawDecoder.h"
 
 #include <cstdio>
 
-#include "tests/rawdecoder/Text.h"
+#include "burnlib/virtual/RawDecoderText.h"
 
-namespace rawdecoder {
+namespace burnlib::rawdecoder {
 
 using detail::Bcd;
 using detail::Hex;
@@ -159,4 +159,4 @@ Check DecodeSector(std::span<const uint8_t> raw, Sector* out) {
     return Check::Pass();
 }
 
-}  // namespace rawdecoder
+}  // namespace burnlib::rawdecoder
