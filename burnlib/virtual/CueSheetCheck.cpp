@@ -102,7 +102,8 @@ RawVerdict ParseCueSheet(const uint8_t* data, size_t length, int32_t lastPossibl
             if (e.Tno() != kTnoLeadIn || e.Index() != 0 || lba != -kMsfOffset)
                 return Malformed(i, "the sheet must begin with the lead-in at 00:00:00 (" + Bytes(e) + ")");
             if ((form & ~kFormCdTextInLeadIn) != kFormMode1Generated)
-                return Malformed(i, "lead-in data form " + Hex(form) + ", expected 14 (or 54 with CD-TEXT) for a Mode 1 track");
+                return Malformed(i, "lead-in data form " + Hex(form) +
+                                        ", expected 14 (or 54 with CD-TEXT) for a Mode 1 track");
             layout.cdTextInLeadIn = (form & kFormCdTextInLeadIn) != 0;
             step = Step::Pregap;
             break;

@@ -41,7 +41,7 @@ Result ExpectZeroUser(const Sector& sector, const char* region) {
     for (size_t i = 0; i < user.size(); ++i)
         if (user[i] != 0)
             return Result::Fail(std::string("user data of a ") + region + " block is not zero (byte " +
-                               std::to_string(i) + ")");
+                                std::to_string(i) + ")");
     return Result::Pass();
 }
 
@@ -82,7 +82,8 @@ RawVerdict RawDiscChecker::Check(int32_t lba, const uint8_t* block, uint8_t* use
     if (m_blockSize == 0) return Refusal(kAscInvalidField, 0, where + "the data block type carries no sub-channel");
     if (m_first >= kPregapStart || m_first < kFirstLeadInLba)
         return Refusal(kAscAddress, kAscqInvalidWriteAddress,
-                       where + "the write starts after the lead-in (lead-in start " + std::to_string(m_first) + ")");
+                       where + "the write starts " + (m_first >= kPregapStart ? "after" : "before") +
+                           " the lead-in (lead-in start " + std::to_string(m_first) + ")");
     if (lba != m_lba)
         return Refusal(kAscAddress, kAscqInvalidWriteAddress,
                        where + "out of order, the next block of the write is LBA " + std::to_string(m_lba));
@@ -111,7 +112,7 @@ Result RawDiscChecker::CheckBlock(const uint8_t* raw) {
     }
     if (q.control != m_control)
         return Result::Fail("Q control " + std::to_string(q.control) + " differs from the first block's " +
-                           std::to_string(m_control));
+                            std::to_string(m_control));
     if (q.crcInverted != m_crcInverted) return Result::Fail("Q CRC inversion differs from the first block's");
 
     if (m_lba < kPregapStart) return CheckLeadIn(m_block);
@@ -135,7 +136,7 @@ Result RawDiscChecker::CheckRunningTime(const Msf& got, int* convention, const c
             if (got == choices[i]) *convention = i;
         if (*convention < 0)
             return Result::Fail(std::string(what) + " is " + ToString(got) + ", expected " + ToString(choices[0]) +
-                               " or " + ToString(choices[1]));
+                                " or " + ToString(choices[1]));
         return Result::Pass();
     }
     return Expect(what, got, choices[*convention]);
@@ -163,10 +164,11 @@ Result RawDiscChecker::CheckLeadIn(const Block& b) {
         break;
     case kPointLeadOut: {
         int32_t start = q.absolute.Frames() - 150;
-        if (start <= 0) return Result::Fail(item + " puts the lead-out at " + ToString(q.absolute) + ", before any data");
+        if (start <= 0)
+            return Result::Fail(item + " puts the lead-out at " + ToString(q.absolute) + ", before any data");
         if (m_seenA2 && start != m_leadOutStart)
             return Result::Fail(item + " lead-out " + ToString(q.absolute) + " differs from the earlier " +
-                               ToString(MsfOfLba(m_leadOutStart)));
+                                ToString(MsfOfLba(m_leadOutStart)));
         m_leadOutStart = start;
         m_seenA2 = true;
         break;
@@ -181,7 +183,7 @@ Result RawDiscChecker::CheckLeadIn(const Block& b) {
     } else {
         if (m_lba > m_first && m_pointRun != 3)
             return Result::Fail("TOC item " + PointName(m_lastPoint) + " given " + std::to_string(m_pointRun) +
-                               " times in a row, expected 3");
+                                " times in a row, expected 3");
         m_lastPoint = point;
         m_pointRun = 1;
     }
@@ -201,7 +203,7 @@ Result RawDiscChecker::CheckPregap(const Block& b) {
             if (q.relative == choices[i]) m_pregapConvention = i;
         if (m_pregapConvention < 0)
             return Result::Fail("Q relative time is " + ToString(q.relative) + ", expected " + ToString(choices[0]) +
-                               " or " + ToString(choices[1]));
+                                " or " + ToString(choices[1]));
     } else if (Result c = Expect("Q relative time", q.relative, choices[m_pregapConvention]); !c) {
         return c;
     }
@@ -212,7 +214,8 @@ Result RawDiscChecker::CheckPregap(const Block& b) {
 Result RawDiscChecker::CheckTrack(const Block& b) {
     const QFrame& q = b.q;
     if (Result c = ExpectTnoIndex(q, 1, 1); !c)
-        return Result::Fail(c.reason + " (TOC item A2 puts the lead-out at LBA " + std::to_string(m_leadOutStart) + ")");
+        return Result::Fail(c.reason + " (TOC item A2 puts the lead-out at LBA " + std::to_string(m_leadOutStart) +
+                            ")");
     if (Result c = Expect("header address", b.sector.header, MsfOfLba(m_lba)); !c) return c;
     if (Result c = Expect("Q absolute time", q.absolute, MsfOfLba(m_lba)); !c) return c;
     if (Result c = Expect("Q relative time", q.relative, MsfOfFrames(m_lba)); !c) return c;
