@@ -1,7 +1,8 @@
 // A plain decoder of raw CD blocks (2352-byte Mode 1 sector + 16- or 96-byte sub-channel), kept
 // apart from burnlib/cd so a fault in the fast encoder cannot hide in code or tables they share:
 // the recorder checks raw writes with it, and the tests check saved raw writes with it.
-// Everything is computed bit by bit from the ECMA-130 formulas; speed is not a goal here.
+// Everything is computed from the ECMA-130 formulas as written, bit by bit but for the EDC's
+// byte table (built bit by bit); speed is not a goal beyond keeping up with a recorder.
 #pragma once
 
 #include <array>

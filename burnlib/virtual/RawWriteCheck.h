@@ -12,7 +12,8 @@
 // counted from the address or from 00:00:00, the pregap's relative time ending at its last block
 // or at the track's first, the 16-byte PQ block's CRC inverted or not, the lead-out's P
 // pattern, P in the last 2 s of the track), each one is taken, then held to for the rest of
-// the write.
+// the write. Q frames of modes 2 and 3 (catalogue number, ISRC) are not taken: the disc of one
+// ISO track carries none.
 #pragma once
 
 #include <cstddef>
