@@ -54,7 +54,7 @@ bool Address(const Entry& e, int32_t* lba) {
 // track 1 index 0 and 1 (further indexes taken and skipped), lead-out. Each position entry's
 // address must not fall below the previous one's.
 RawVerdict ParseCueSheet(const uint8_t* data, size_t length, int32_t lastPossibleLeadOut, CueLayout* out) {
-    if (length == 0 || length % kEntrySize != 0)
+    if (data == nullptr || length == 0 || length % kEntrySize != 0)
         return RawVerdict{0x05, 0x1A, 0x00,
                           "cue sheet of " + std::to_string(length) + " bytes is not a whole number of 8-byte entries"};
     const size_t count = length / kEntrySize;

@@ -80,6 +80,7 @@ RawVerdict RawDiscChecker::Check(int32_t lba, const uint8_t* block, uint8_t* use
     if (!m_failure.Ok()) return m_failure;
     const std::string where = "LBA " + std::to_string(lba) + ": ";
     if (m_blockSize == 0) return Refusal(kAscInvalidField, 0, where + "the data block type carries no sub-channel");
+    if (block == nullptr) return Refusal(kAscInvalidField, 0, where + "no block data");
     if (m_first >= kPregapStart || m_first < kFirstLeadInLba)
         return Refusal(kAscAddress, kAscqInvalidWriteAddress,
                        where + "the write starts " + (m_first >= kPregapStart ? "after" : "before") +
