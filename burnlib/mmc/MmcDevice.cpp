@@ -234,6 +234,7 @@ bool MmcDevice::WaitWhileBusy(uint32_t limitSeconds) {
     for (;;) {
         Sleep(kPollIntervalMs);
         waited += kPollIntervalMs;
+        if (m_pollObserver) m_pollObserver();
         if (Execute(MakeTestUnitReady(), DataDirection::None, nullptr, 0)) {
             // Some drives report ready while still finishing: ask about the disc as well.
             const CommandFailure before = m_failure;

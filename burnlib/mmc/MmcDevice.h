@@ -105,6 +105,9 @@ public:
     bool WaitWhileBusy(uint32_t limitSeconds);
     // Tests make waiting instant; the default sleeps the calling thread.
     void SetSleep(std::function<void(uint32_t milliseconds)> sleep);
+    // Called at every poll of WaitWhileBusy (every kPollIntervalMs), so a caller that reports
+    // progress can show it is alive while the drive finishes. Empty removes it.
+    void SetPollObserver(std::function<void()> observer) { m_pollObserver = std::move(observer); }
 
     static constexpr uint32_t kLongWriteResendMs = 40;
     static constexpr uint32_t kLongWriteLimitMs = 120000;
@@ -150,6 +153,7 @@ private:
     std::unique_ptr<ScsiTransport> m_transport;
     std::function<void(uint8_t)> m_onCommand;
     std::function<void(uint32_t)> m_sleep;
+    std::function<void()> m_pollObserver;
 
     std::mutex m_cancelLock;  // orders Cancel against Begin/End
     bool m_running = false;

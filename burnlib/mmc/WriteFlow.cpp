@@ -187,15 +187,21 @@ bool CheckSpace(WriteContext& c, MediumKind kind, uint64_t imageBlocks) {
     return true;
 }
 
-// Stops the image stream when a cancel comes, so a wait for the file ends too.
-class StopOnCancel {
+// For the length of a write: a cancel stops the image stream, so a wait for the file ends too,
+// and the progress report keeps coming while the drive finishes.
+class WriteWatch {
 public:
-    StopOnCancel(MmcDevice& device, BlockSource& source) : m_device(device) {
+    WriteWatch(MmcDevice& device, BlockSource& source, ProgressReporter& progress)
+        : m_device(device) {
         m_device.SetCancelListener([&source] { source.Stop(); });
+        m_device.SetPollObserver([&progress] { progress.Repeat(); });
     }
-    ~StopOnCancel() { m_device.SetCancelListener(nullptr); }
-    StopOnCancel(const StopOnCancel&) = delete;
-    StopOnCancel& operator=(const StopOnCancel&) = delete;
+    ~WriteWatch() {
+        m_device.SetCancelListener(nullptr);
+        m_device.SetPollObserver(nullptr);
+    }
+    WriteWatch(const WriteWatch&) = delete;
+    WriteWatch& operator=(const WriteWatch&) = delete;
 
 private:
     MmcDevice& m_device;
@@ -218,13 +224,13 @@ bool RereadNextWritable(WriteContext& c) {
 bool WriteImage(MmcDevice& device, const WriteOptions& options, BlockSource& source,
                 const ProgressFunction& report, OpenTrack* left) {
     *left = OpenTrack{};
-    StopOnCancel stopOnCancel(device, source);
     const uint64_t imageBlocks = source.Blocks();
+    ProgressReporter progress(report, imageBlocks * kUserBlockSize);
+    WriteWatch watch(device, source, progress);
     if (imageBlocks == 0) return Refuse(device, Outcome::InvalidParameter, "the image is empty");
 
     DriveHold hold(device);
     if (!hold.TakeExclusive()) return false;
-    ProgressReporter progress(report, imageBlocks * kUserBlockSize);
     WriteContext c{device, options, source, progress, kProfileNone, {}, {}, 0, false, left};
     if (!ReadyProfile(device, &c.profile)) return false;
     const MediumKind kind = KindOf(c.profile);

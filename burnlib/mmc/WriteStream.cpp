@@ -37,13 +37,19 @@ void ProgressReporter::Update(uint64_t doneBytes) {
     if (m_reported && now - m_last < kInterval) return;
     m_reported = true;
     m_last = now;
-    m_report(std::min(doneBytes, m_total), m_total);
+    m_done = std::min(doneBytes, m_total);
+    m_report(m_done, m_total);
+}
+
+void ProgressReporter::Repeat() {
+    if (m_reported) Update(m_done);
 }
 
 void ProgressReporter::Finish() {
     if (!m_report) return;
     m_reported = true;
     m_last = std::chrono::steady_clock::now();
+    m_done = m_total;
     m_report(m_total, m_total);
 }
 

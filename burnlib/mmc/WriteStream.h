@@ -56,6 +56,9 @@ class ProgressReporter {
 public:
     ProgressReporter(ProgressFunction report, uint64_t totalBytes);
     void Update(uint64_t doneBytes);
+    // The last figure again, once kInterval has passed: while the drive finishes, the report
+    // still comes.
+    void Repeat();
     void Finish();
 
     static constexpr std::chrono::milliseconds kInterval{250};
@@ -64,6 +67,7 @@ private:
     ProgressFunction m_report;
     uint64_t m_total;
     bool m_reported = false;
+    uint64_t m_done = 0;
     std::chrono::steady_clock::time_point m_last;
 };
 

@@ -3,6 +3,9 @@
 // calls around a write (buffer-underrun protection, power calibration, eject).
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "burnlib/mmc/Cdb.h"
 #include "burnlib/mmc/Finish.h"
 #include "burnlib/mmc/WriteFlow.h"
@@ -277,4 +280,37 @@ TEST(EjectTray, AllowsRemovalThenOpensTheTray) {
     ASSERT_EQ(drive.Sent().size(), 2u);
     EXPECT_EQ(drive.Sent()[0].cdb, (std::vector<uint8_t>{0x1E, 0, 0, 0, 0x00, 0}));
     EXPECT_EQ(drive.Sent()[1].cdb, (std::vector<uint8_t>{0x1B, 0, 0, 0, 0x02, 0}));
+}
+
+TEST(WriteProgress, KeepsComingWhileTheDriveFinishesAndEndsAtTheTotal) {
+    ScriptedDrive drive;
+    ScriptWriter(drive, Medium(0x0009));
+    // After the SYNCHRONIZE CACHE the drive stays busy for six polls.
+    int busyPolls = 0;
+    drive.On(kOpSynchronizeCache, [&](const ScsiRequest&) {
+        busyPolls = 6;
+        return ScsiResult::Ok(0);
+    });
+    drive.On(kOpTestUnitReady, [&](const ScsiRequest&) {
+        return busyPolls-- > 0 ? ScsiResult::Check(0x02, 0x04, 0x08) : ScsiResult::Ok(0);
+    });
+    MmcDevice device(drive.Open());
+    // Each poll takes 100 ms of real time, so the six take longer than the report interval.
+    device.SetSleep([](uint32_t) { std::this_thread::sleep_for(std::chrono::milliseconds(100)); });
+    MemorySource source(PatternImage(64 * 2048));
+    std::vector<std::pair<uint64_t, uint64_t>> reports;
+    size_t reportsAtSync = 0;
+    drive.beforeEach = [&] {
+        if (!drive.Sent().empty() && drive.Sent().back().cdb[0] == kOpWrite10)
+            reportsAtSync = reports.size();
+    };
+    device.BeginOperation();
+    OpenTrack left;
+    ASSERT_TRUE(WriteImage(device, Options(WriteMethod::TrackAtOnce), source,
+                           [&](uint64_t done, uint64_t total) { reports.emplace_back(done, total); },
+                           &left));
+    device.EndOperation();
+    // Reports while the drive was busy, then the final one with done = total.
+    ASSERT_GE(reports.size(), reportsAtSync + 2);
+    EXPECT_EQ(reports.back(), std::make_pair(uint64_t{64 * 2048}, uint64_t{64 * 2048}));
 }
