@@ -211,6 +211,10 @@ private:
 
 bool RereadNextWritable(WriteContext& c) {
     if (!ReadTrack(c.device, 0xFF, &c.next)) return false;
+    // Some CD writers name the pregap's first block (-150) on a blank disc; the track's own
+    // first block is where the host writes.
+    if (c.next.nwaValid && c.next.nextWritable < 0 && c.next.start >= 0)
+        c.next.nextWritable = c.next.start;
     if (!c.next.nwaValid || c.next.freeBlocks < 0 ||
         c.paddedBlocks > static_cast<uint64_t>(c.next.freeBlocks))
         return Refuse(c.device, Outcome::NotSupported,

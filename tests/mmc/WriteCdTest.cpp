@@ -116,6 +116,27 @@ TEST(CdTrackAtOnce, AShortImageIsPaddedToFourSecondsAndTestWriteAndMultisessionR
     EXPECT_EQ(run.progress.back(), std::make_pair(uint64_t{10 * 2048}, uint64_t{10 * 2048}));
 }
 
+TEST(CdTrackAtOnce, ADriveThatNamesThePregapAsNextWritableIsWrittenFromTheTrackStart) {
+    ScriptedDrive drive;
+    ScriptWriter(drive, DiscScript{});
+    std::vector<uint8_t> reply(36, 0);
+    reply[1] = 34;
+    reply[2] = 1;
+    reply[3] = 1;
+    reply[5] = 0x04;
+    reply[6] = 0x41;
+    reply[7] = 0x01;
+    PutBe32(reply.data() + 8, 0);                                // track start
+    PutBe32(reply.data() + 12, static_cast<uint32_t>(-150));     // next writable address
+    PutBe32(reply.data() + 16, 359849);
+    drive.Answer(kOpReadTrackInformation, reply);
+    MemorySource source(PatternImage(300 * 2048));
+    const WriteRun run = RunWrite(drive, Options(WriteMethod::TrackAtOnce), source);
+    ASSERT_TRUE(run.ok) << run.text;
+    ASSERT_FALSE(Writes(drive).empty());
+    EXPECT_EQ(Writes(drive).front().first, 0);
+}
+
 TEST(CdSessionAtOnce, TheCueSheetOfOneDataTrackIsTheOneMmcDescribes) {
     // 300000 blocks: the lead-out at 66:42:00, in binary.
     const std::vector<uint8_t> expected = {
