@@ -215,7 +215,9 @@ TEST(ImageStreamContent, EverySizeComesBackInOrderPaddedToWholeBlocks) {
         EXPECT_TRUE(out.bytes == PaddedToBlocks(data)) << "the bytes differ from the file's";
         for (size_t i = 0; i < out.chunkSizes.size(); ++i) {
             EXPECT_EQ(out.chunkSizes[i] % kBlock, 0u);
-            if (i + 1 < out.chunkSizes.size()) EXPECT_EQ(out.chunkSizes[i], c.chunk);
+            if (i + 1 < out.chunkSizes.size()) {
+                EXPECT_EQ(out.chunkSizes[i], c.chunk);
+            }
         }
         EXPECT_FALSE(out.misaligned);
         // Memory is the ring's: the chunks come from the same few buffers over and over.
