@@ -1,6 +1,8 @@
 // An image file read ahead of the writer by a thread of its own into a bounded ring of
 // page-aligned chunks; memory is the ring's whatever the image's size. The writer takes the
 // chunks in file order, each a whole number of 2048-byte blocks (the last padded with zeros).
+// Acquire and Release belong to the one writer thread; Stop and the failure queries may come
+// from any thread.
 #pragma once
 
 #include <condition_variable>

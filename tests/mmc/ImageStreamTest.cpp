@@ -254,6 +254,25 @@ TEST(ImageStreamContent, AFileThatGrowsIsReadUpToItsSizeAtOpen) {
     EXPECT_TRUE(out.bytes == PaddedToBlocks(data));
 }
 
+// A 32-bit file position would wrap here; the file is sparse, so it costs no disk.
+TEST(ImageStreamContent, SizesBeyondFourGibibytesAreExact) {
+    TempFile file({});
+    const uint64_t bytes = (uint64_t{4} << 30) + 2049;
+    std::error_code error;
+    fs::resize_file(file.path(), bytes, error);
+    if (error) GTEST_SKIP() << "no room for a sparse file of 4 GiB: " << error.message();
+    auto stream = OpenOk(file);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->FileBytes(), bytes);
+    EXPECT_EQ(stream->Blocks(), (uint64_t{2} << 20) + 2);
+    stream->Start(65536, 4 * 65536);
+    const uint8_t* data = nullptr;
+    uint32_t chunk = 0;
+    ASSERT_TRUE(stream->Acquire(&data, &chunk));
+    EXPECT_EQ(chunk, 65536u);
+    EXPECT_TRUE(std::all_of(data, data + chunk, [](uint8_t b) { return b == 0; }));
+}
+
 TEST(ImageStreamFaults, AMissingFileIsNamedWithTheSystemsReason) {
     const fs::path missing = fs::temp_directory_path() / "quillfire-no-such-image.iso";
     std::string error;
