@@ -64,7 +64,7 @@ bool WriteCdDiscAtOnceRaw(WriteContext& c) {
     }
 
     UserBlockReader reader(c.device, c.source, perWrite, c.options.ringBytes, c.paddedBlocks);
-    PageBuffer blocks(size_t{perWrite} * blockSize);
+    AlignedBuffer blocks(size_t{perWrite} * blockSize);
     const cd::Kernel kernel = cd::BestKernel();
     const int32_t end = cd::DiscEnd(layout);
     c.progress.Update(0);

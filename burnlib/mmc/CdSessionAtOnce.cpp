@@ -63,7 +63,7 @@ bool WriteCdSessionAtOnce(WriteContext& c) {
     c.wrote = true;
     // The pregap's 150 blocks: zero user data, sent by the host as the cue sheet says.
     const uint32_t zeroBlocks = std::min<uint32_t>(perWrite, kPregapBlocks);
-    PageBuffer zeros(size_t{zeroBlocks} * kUserBlockSize);
+    AlignedBuffer zeros(size_t{zeroBlocks} * kUserBlockSize);
     std::fill(zeros.data(), zeros.data() + zeros.size(), uint8_t{0});
     for (int32_t lba = -kPregapBlocks; lba < 0;) {
         const uint32_t n = std::min<uint32_t>(zeroBlocks, static_cast<uint32_t>(-lba));

@@ -2,19 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace burnlib::mmc {
-
-namespace {
-constexpr std::align_val_t kPageAlignment{4096};
-}  // namespace
-
-PageBuffer::PageBuffer(size_t bytes)
-    : m_data(static_cast<uint8_t*>(::operator new(std::max<size_t>(bytes, 1), kPageAlignment))),
-      m_size(bytes) {}
-
-void PageBuffer::Free::operator()(uint8_t* p) const { ::operator delete(p, kPageAlignment); }
 
 void FailOperation(MmcDevice& device, Outcome outcome, std::string text, uint32_t systemError) {
     CommandFailure failure;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "burnlib/mmc/AlignedBuffer.h"
 #include "burnlib/mmc/MmcDevice.h"
 
 namespace burnlib::mmc {
@@ -31,21 +32,6 @@ public:
     virtual uint32_t SystemError() const = 0;
     // Any thread: wakes a waiting Acquire.
     virtual void Stop() = 0;
-};
-
-// Page-aligned memory, so a transport never copies it to meet the adapter's alignment.
-class PageBuffer {
-public:
-    explicit PageBuffer(size_t bytes);
-    uint8_t* data() { return m_data.get(); }
-    size_t size() const { return m_size; }
-
-private:
-    struct Free {
-        void operator()(uint8_t* p) const;
-    };
-    std::unique_ptr<uint8_t, Free> m_data;
-    size_t m_size;
 };
 
 using ProgressFunction = std::function<void(uint64_t doneBytes, uint64_t totalBytes)>;
@@ -106,7 +92,7 @@ private:
     const uint8_t* m_chunk = nullptr;
     uint32_t m_chunkBytes = 0;
     uint32_t m_chunkOffset = 0;
-    PageBuffer m_gather;
+    AlignedBuffer m_gather;
 };
 
 // WRITE(10) of `blocks` user blocks from startLba on, `perWrite` blocks a command, reporting
