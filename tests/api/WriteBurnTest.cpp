@@ -110,7 +110,9 @@ TEST(WriteBurn, TrackAtOnceWritesEveryDvdMediumThatReadsBack) {
         ASSERT_EQ(burner.CloseSession(), STARBURN_OK) << burner.errors.text;
         EXPECT_EQ(recorder->ReadUserData(0, static_cast<uint32_t>(padded.size() / 2048)), padded);
         ExpectProgress(burner, static_cast<int64_t>(padded.size()));
-        if (c.closes) EXPECT_EQ(+Toc(burner.Handle()).m_discStatus, 2);
+        if (c.closes) {
+            EXPECT_EQ(+Toc(burner.Handle()).m_discStatus, 2);
+        }
     }
 }
 

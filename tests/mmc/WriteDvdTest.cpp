@@ -42,7 +42,9 @@ bool Close(ScriptedDrive& drive, OpenTrack open) {
     device.BeginOperation();
     const bool ok = CloseSession(device, &open);
     device.EndOperation();
-    if (ok) EXPECT_FALSE(open.open);
+    if (ok) {
+        EXPECT_FALSE(open.open);
+    }
     return ok;
 }
 
