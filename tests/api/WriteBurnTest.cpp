@@ -178,11 +178,13 @@ TEST(WriteBurn, AFileThatShrinksWhileItIsWrittenFailsTheWrite) {
     ImageFile file("shrinking.iso", Pattern(8 << 20));
     Burner burner;
     std::atomic<bool> cut{false};
+    std::error_code cutError;
     burner.onProgress = [&](int64_t, int64_t) {
-        if (!cut.exchange(true)) std::filesystem::resize_file(file.FsPath(), 4 << 20);
+        if (!cut.exchange(true)) std::filesystem::resize_file(file.FsPath(), 4 << 20, cutError);
     };
     const uint32_t result = burner.Write(Method::TrackAtOnce, file.Path(), 0, 1);
     ASSERT_TRUE(cut.load());
+    ASSERT_FALSE(cutError) << cutError.message();
     EXPECT_NE(result, STARBURN_OK);
     EXPECT_NE(std::string(burner.errors.text).find("shrinking.iso"), std::string::npos)
         << burner.errors.text;
