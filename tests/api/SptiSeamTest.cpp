@@ -81,10 +81,10 @@ std::vector<std::string> Transcript() {
                                 e) +
                         " " + Hex(&track, sizeof track));
         STARBURN_ADVANCED_SUPPORTED_MEDIA_FORMATS formats = {};
-        lines.push_back("formats " +
-                        std::to_string(
-                            StarBurn_CdvdBurnerGrabber_GetAdvancedSupportedMediaFormats(g, &formats)) +
-                        " " + Hex(&formats, sizeof formats));
+        const uint32_t formatsResult =
+            StarBurn_CdvdBurnerGrabber_GetAdvancedSupportedMediaFormats(g, &formats);
+        lines.push_back("formats " + std::to_string(formatsResult) + " " +
+                        Hex(&formats, sizeof formats));
         uint8_t modes[4] = {};
         lines.push_back(Outcome("modes",
                                 StarBurn_CdvdBurnerGrabber_ProbeSupportedWriteModes(

@@ -11,8 +11,9 @@ namespace burnlib {
 DWORD SptiTestSystem::PassThrough(std::unique_lock<std::mutex>& lock, const OpenHandle& handle,
                                   void* in, DWORD inSize, void* out, DWORD outSize,
                                   DWORD* returned) {
-    if (in == nullptr || inSize < sizeof(SCSI_PASS_THROUGH_DIRECT)) return ERROR_INVALID_PARAMETER;
-    if (out == nullptr || outSize < sizeof(SCSI_PASS_THROUGH_DIRECT)) return ERROR_INVALID_PARAMETER;
+    constexpr DWORD kBlock = sizeof(SCSI_PASS_THROUGH_DIRECT);
+    if (in == nullptr || inSize < kBlock || out == nullptr || outSize < kBlock)
+        return ERROR_INVALID_PARAMETER;
     SCSI_PASS_THROUGH_DIRECT s;
     std::memcpy(&s, in, sizeof s);
 

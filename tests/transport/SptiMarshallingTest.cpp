@@ -274,3 +274,67 @@ TEST_F(SptiMarshalling, AddressHandlesAndNamesAsTheSystemGivesThem) {
     EXPECT_EQ(SptiDriveLetter("CdRom1", two->Calls()), 'F');
     EXPECT_EQ(SptiDriveLetter("CdRom0", two->Calls()), 0);
 }
+
+// What a port driver refuses never reaches the drive: the test system must catch a malformed
+// block as Windows would, or the marshalling tests above prove nothing.
+TEST_F(SptiMarshalling, MalformedBlocksAreRefusedBeforeTheDrive) {
+    system->SetAdapter(65536, 0x3);
+    const SptiSystemCalls calls = system->Calls();
+    HANDLE h = calls.createFile("\\\\.\\CdRom0", GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    PageBuffer buffer(8192);
+    ScsiRequest inquiry;
+    inquiry.cdb[0] = 0x12;
+    inquiry.cdb[4] = 36;
+    inquiry.cdbLength = 6;
+    inquiry.direction = DataDirection::In;
+    inquiry.data = buffer.data();
+    inquiry.dataLength = 36;
+
+    auto send = [&](SptiCommandBlock block, DWORD size = sizeof(SptiCommandBlock)) -> DWORD {
+        DWORD returned = 0;
+        if (calls.deviceIoControl(h, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, size, &block, size,
+                                  &returned, nullptr))
+            return 0;
+        return GetLastError();
+    };
+    SptiCommandBlock good;
+    PrepareCommandBlock(inquiry, buffer.data(), &good);
+    const uint64_t before = recorder->CommandCount();
+    EXPECT_EQ(send(good), 0u);
+    EXPECT_EQ(recorder->CommandCount(), before + 1);
+
+    SptiCommandBlock bad = good;
+    bad.sptd.Length = sizeof(SCSI_PASS_THROUGH_DIRECT) - 4;
+    EXPECT_EQ(send(bad), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    bad = good;
+    bad.sptd.CdbLength = 17;
+    EXPECT_EQ(send(bad), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    bad = good;
+    bad.sptd.SenseInfoOffset = sizeof(SptiCommandBlock) - 8;  // sense past the buffer's end
+    EXPECT_EQ(send(bad), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    bad = good;
+    bad.sptd.DataBuffer = buffer.data() + 2;  // against the adapter's alignment mask
+    EXPECT_EQ(send(bad), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    bad = good;
+    bad.sptd.DataTransferLength = 65536 + 2048;
+    EXPECT_EQ(send(bad), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(send(good, sizeof(SCSI_PASS_THROUGH_DIRECT) - 1),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(recorder->CommandCount(), before + 1);
+
+    // A handle opened for reading only may not send pass-through commands.
+    HANDLE readOnly = calls.createFile("\\\\.\\CdRom0", GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr);
+    DWORD returned = 0;
+    EXPECT_FALSE(calls.deviceIoControl(readOnly, IOCTL_SCSI_PASS_THROUGH_DIRECT, &good,
+                                       sizeof good, &good, sizeof good, &returned, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(calls.closeHandle(readOnly));
+    EXPECT_TRUE(calls.closeHandle(h));
+    EXPECT_FALSE(calls.closeHandle(h));
+    EXPECT_EQ(system->BadCloses(), 1u);
+}
