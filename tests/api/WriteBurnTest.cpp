@@ -230,3 +230,37 @@ TEST(WriteBurn, ACancelEndsTheWriteWithinOneTransferAndTheDriveStaysUsable) {
     ASSERT_EQ(again.CloseSession(), STARBURN_OK) << again.errors.text;
     EXPECT_EQ(recorder->ReadUserData(0, 100), image);
 }
+
+TEST(WriteBurn, TheDriveIsHeldExclusivelyWhileWritingAndAnotherHolderStopsTheWrite) {
+    auto recorder = Recorder("cdrw-writer", "cd-r-blank");
+    Session session(MakeVirtualDeviceProvider({recorder}));
+    ImageFile file("exclusive.iso", Pattern(200 * 2048));
+    const int otherProgram = 0;
+
+    // Another program holds the drive: the write fails before anything is written.
+    ASSERT_TRUE(recorder->ClaimExclusive(&otherProgram));
+    {
+        Burner burner;
+        EXPECT_EQ(burner.Write(Method::TrackAtOnce, file.Path()), STARBURN_ERROR_SYSTEM);
+        EXPECT_EQ(burner.errors.systemError, 5u);
+        EXPECT_NE(std::string(burner.errors.text).find("another program"), std::string::npos)
+            << burner.errors.text;
+        EXPECT_EQ(recorder->CommandCount(kWrite10), 0u);
+    }
+    recorder->ReleaseExclusive(&otherProgram);
+
+    // While the write runs nobody else gets the drive; afterwards they do.
+    Burner burner;
+    std::atomic<int> refusedDuringWrite{0};
+    burner.onProgress = [&](int64_t, int64_t) {
+        const int probe = 0;
+        if (recorder->ClaimExclusive(&probe))
+            recorder->ReleaseExclusive(&probe);
+        else
+            ++refusedDuringWrite;
+    };
+    ASSERT_EQ(burner.Write(Method::TrackAtOnce, file.Path()), STARBURN_OK) << burner.errors.text;
+    EXPECT_GT(refusedDuringWrite.load(), 0);
+    EXPECT_TRUE(recorder->ClaimExclusive(&otherProgram));
+    recorder->ReleaseExclusive(&otherProgram);
+}
