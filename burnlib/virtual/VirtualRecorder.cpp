@@ -280,7 +280,7 @@ void VirtualRecorder::MediumChanged() {
     EndSimulation();
     m_mastering.reset();
     m_busyPolls = 0;
-    if (!m_storeFolder.empty()) {
+    if (!m_storeFolder.empty() && m_medium.profile != kProfileNone) {
         m_rawStore.reset();
         std::error_code ignored;
         std::filesystem::remove(StorePath(".raw"), ignored);

@@ -22,15 +22,11 @@ bool VirtualRecorder::EnsureUserStore(Medium& m) {
     return m.userData != nullptr;
 }
 
-// Only the real disc is saved: a test write leaves the files as they were.
+// Only the real disc is saved: a test write leaves the files as they were, and so does an empty
+// drive (the files keep the disc that was taken out).
 void VirtualRecorder::SaveState() {
-    if (m_storeFolder.empty()) return;
+    if (m_storeFolder.empty() || m_medium.profile == kProfileNone) return;
     std::string error;
-    if (!m_medium.Present() || m_medium.notReady) {
-        std::error_code ignored;
-        fs::remove(StorePath(".state"), ignored);
-        return;
-    }
     if (!SaveMediumState(StorePath(".state"), m_medium, &error)) m_storeError = error;
 }
 
@@ -79,7 +75,10 @@ void VirtualRecorder::SetStoreFolder(std::string folder, char letter) {
     Medium saved;
     std::string error;
     if (fs::exists(StorePath(".state"), code) && LoadMediumState(StorePath(".state"), &saved, &error)) {
-        if (saved.profile == m_medium.profile && m_medium.Present()) {
+        const bool sameKind = !saved.shortName.empty() && !m_medium.shortName.empty()
+                                  ? saved.shortName == m_medium.shortName
+                                  : saved.profile == m_medium.profile;
+        if (sameKind && m_medium.profile != kProfileNone) {
             if (!saved.tracks.empty() || IsOverwritableProfile(saved.profile)) {
                 saved.userData = DiscStore::Open(StorePath(".iso"), false, &error);
                 if (!saved.userData) m_storeError = error;
