@@ -97,6 +97,23 @@ ScsiResult VirtualRecorder::Write10(const ScsiRequest& r) {
     ScsiResult fault = CheckWriteFaults(lba, blocks);
     if (!fault.Good()) return fault;
 
+    // The write type and test write of page 05 need the drive's features for this disc (002Dh,
+    // 002Eh, 002Fh, 0021h); a page set for another disc may not fit the one in the drive now.
+    if (WritePageApplies()) {
+        const uint8_t writeType = m_writePage[2] & 0x0F;
+        const bool cd = m_medium.Family() == MediumFamily::Cd;
+        const bool testWrite = m_writePage[2] & 0x10;
+        const bool featured = cd ? (writeType == 0 && m_model.incrementalStreaming) ||
+                                       (writeType == 1 && m_model.cdTao) || (writeType == 2 && m_model.cdSao) ||
+                                       (writeType == 3 && m_model.cdRaw)
+                                 : (writeType == 0 && m_model.incrementalStreaming) ||
+                                       (writeType == 2 && m_model.dvdMinusWrite);
+        if (!featured)
+            return Refuse(kSenseIllegalRequest, 0x64, 0x00, "write type " + Text(writeType) + " is not one the drive writes on this disc");
+        if (testWrite && !(cd ? m_model.cdTestWrite : m_model.dvdMinusTestWrite))
+            return Refuse(kSenseIllegalRequest, 0x64, 0x00, "the drive cannot simulate on this disc");
+    }
+
     Medium& m = Working();
     ScsiResult result;
     if (overwritable) {
@@ -107,7 +124,7 @@ ScsiResult VirtualRecorder::Write10(const ScsiRequest& r) {
         case 2: result = WriteMastered(m, lba, blocks, r.data); break;
         case 3: result = WriteRaw(m, lba, blocks, r.data); break;
         default:
-            return Refuse(kSenseIllegalRequest, 0x64, 0x00, "packet writing on CD is not a mode this drive writes");
+            return Refuse(kSenseIllegalRequest, 0x64, 0x00, "packet writing on CD is not modelled");
         }
     } else {
         result = WriteSequential(m, lba, blocks, r.data);

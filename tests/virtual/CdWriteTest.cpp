@@ -133,6 +133,16 @@ TEST(CdTrackAtOnce, AFinalizedOrReadOnlyDiscTakesNoWrite) {
     EXPECT_EQ(Write10(*rom, 0, 16, Blocks(0, 16)).Sense(), "05/30/05");
 }
 
+// Page 05 keeps Track-at-Once as its default, but a drive without the Track-at-Once feature
+// (002Dh) cannot write that way: an illegal mode, as drives answer a write type they lack.
+TEST(CdTrackAtOnce, ADriveWithoutTheFeatureRefusesTheWriteType) {
+    DriveModel model = *DriveModelByName("cdrw-writer");
+    model.cdTao = false;
+    VirtualRecorder r(model, *MediumByName("cd-r-blank"));
+    TestUnitReady(r);
+    EXPECT_EQ(Write10(r, 0, 16, Blocks(0, 16)).Sense(), "05/64/00");
+}
+
 // A test write goes through every step a real write takes and records nothing.
 TEST(CdTestWrite, GoesThroughTheMotionsAndLeavesTheDiscBlank) {
     auto r = Ready("cdrw-writer", "cd-r-blank");
