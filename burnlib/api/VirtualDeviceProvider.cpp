@@ -101,7 +101,8 @@ std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* li
 }
 
 std::string VirtualDiscsFolder(const char* setting, const std::string& programFolder) {
-    if (setting != nullptr) return setting;
+    // Windows cannot hold an empty variable, so "-" says "keep nothing" there.
+    if (setting != nullptr) return std::string(setting) == "-" ? std::string() : std::string(setting);
     if (programFolder.empty()) return {};
     return (std::filesystem::path(programFolder) / "VirtualDiscs").string();
 }

@@ -28,8 +28,8 @@ std::shared_ptr<DeviceProvider> MakeTargetDeviceProvider(
 std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* line,
                                                                   const char* discsFolder = nullptr);
 
-// Where QuillfireVirtual.exe keeps its discs: QUILLFIRE_VIRTUAL_DISCS when set (empty: nowhere),
-// else the folder "VirtualDiscs" beside the program. Empty result: keep none.
+// Where QuillfireVirtual.exe keeps its discs: QUILLFIRE_VIRTUAL_DISCS when set ("-" or empty:
+// nowhere), else the folder "VirtualDiscs" beside the program. Empty result: keep none.
 std::string VirtualDiscsFolder(const char* setting, const std::string& programFolder);
 
 }  // namespace burnlib

@@ -39,6 +39,7 @@ int DiscStatusOfFirstDrive(DeviceProvider& provider) {
 TEST(VirtualDiscsFolder, SettingWinsEmptyMeansNoneDefaultIsBesideTheProgram) {
     EXPECT_EQ(VirtualDiscsFolder("D:\\discs", "C:\\prog"), "D:\\discs");
     EXPECT_EQ(VirtualDiscsFolder("", "C:\\prog"), "");
+    EXPECT_EQ(VirtualDiscsFolder("-", "C:\\prog"), "");
     EXPECT_EQ(fs::path(VirtualDiscsFolder(nullptr, "prog")), fs::path("prog") / "VirtualDiscs");
     EXPECT_EQ(VirtualDiscsFolder(nullptr, ""), "");
 }
