@@ -57,8 +57,8 @@ std::string DescribeMediumState(const Medium& m) {
     out << "minimalblank " << (m.minimalBlank ? 1 : 0) << "\n";
     for (const RecordedTrack& t : m.tracks)
         out << "track " << t.session << " " << t.start << " " << t.length << " " << int{t.control} << " "
-            << int{t.dataMode} << " " << (t.complete ? 1 : 0) << " " << t.reserved << " "
-            << (t.incremental ? 1 : 0) << "\n";
+            << int{t.dataMode} << " " << (t.complete ? 1 : 0) << " " << t.reserved << " " << (t.incremental ? 1 : 0)
+            << "\n";
     return out.str();
 }
 
@@ -91,10 +91,14 @@ bool ParseMediumState(std::string_view text, Medium* out, std::string* error) {
         } else if (key == "profile" && w.size() == 2) {
             ok = Number(w[1], &m.profile);
         } else if (key == "state" && w.size() == 2) {
-            if (w[1] == "blank") m.state = DiscState::Blank;
-            else if (w[1] == "appendable") m.state = DiscState::Appendable;
-            else if (w[1] == "closed") m.state = DiscState::Closed;
-            else ok = false;
+            if (w[1] == "blank")
+                m.state = DiscState::Blank;
+            else if (w[1] == "appendable")
+                m.state = DiscState::Appendable;
+            else if (w[1] == "closed")
+                m.state = DiscState::Closed;
+            else
+                ok = false;
         } else if (key == "capacity" && w.size() == 2) {
             ok = Number(w[1], &m.capacityBlocks);
         } else if (key == "erasable" && w.size() == 2) {

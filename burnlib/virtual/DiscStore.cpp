@@ -47,7 +47,8 @@ std::shared_ptr<DiscStore> DiscStore::CreateTemporary(std::string* error) {
     }
     std::random_device random;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::string name = "quillfire-disc-" + std::to_string(random()) + "-" + std::to_string(++counter) + ".tmp";
+        const std::string name =
+            "quillfire-disc-" + std::to_string(random()) + "-" + std::to_string(++counter) + ".tmp";
         const fs::path path = folder / name;
         if (fs::exists(path, code)) continue;
         std::shared_ptr<DiscStore> store(new DiscStore(path, true));

@@ -39,7 +39,8 @@ constexpr int32_t kLeadOutBlocks = 6750;  // of a first session
 uint32_t VirtualRecorder::MasteredBlockSize() const {
     if (!m_mastering || !m_mastering->cueSheet) return 2048;
     switch (m_mastering->cue.dataForm & 0x3F) {
-    case 0x00: case 0x11: return 2352;
+    case 0x00:
+    case 0x11: return 2352;
     case 0x30: return 2336;
     default: return 2048;
     }
@@ -62,8 +63,8 @@ ScsiResult VirtualRecorder::SendCueSheet(const ScsiRequest& r) {
     if (!verdict.Ok()) return Refuse(verdict.key, verdict.asc, verdict.ascq, "cue sheet: " + verdict.reason);
     if (layout.trackStart != m.NextTrackStart())
         return Refuse(kSenseIllegalRequest, 0x26, 0x00,
-                      "the cue sheet's track starts at " + std::to_string(layout.trackStart) + ", the disc's next track at " +
-                          std::to_string(m.NextTrackStart()));
+                      "the cue sheet's track starts at " + std::to_string(layout.trackStart) +
+                          ", the disc's next track at " + std::to_string(m.NextTrackStart()));
     m_mastering = std::make_shared<Mastering>();
     m_mastering->cueSheet = true;
     m_mastering->cue = layout;
@@ -78,14 +79,16 @@ ScsiResult VirtualRecorder::WriteMastered(Medium& m, int32_t lba, uint32_t block
     const CueLayout& cue = m_mastering->cue;
     if (lba != m_mastering->next)
         return Refuse(kSenseIllegalRequest, 0x21, 0x02,
-                      "block " + std::to_string(lba) + " is not the next of the session (" + std::to_string(m_mastering->next) + ")");
+                      "block " + std::to_string(lba) + " is not the next of the session (" +
+                          std::to_string(m_mastering->next) + ")");
     if (int64_t{lba} + blocks > cue.leadOutStart)
-        return Refuse(kSenseIllegalRequest, 0x63, 0x00, "the write passes the cue sheet's lead-out at " + std::to_string(cue.leadOutStart));
+        return Refuse(kSenseIllegalRequest, 0x63, 0x00,
+                      "the write passes the cue sheet's lead-out at " + std::to_string(cue.leadOutStart));
     const int32_t firstUser = std::max(lba, cue.trackStart);
     const int32_t end = lba + static_cast<int32_t>(blocks);
     if (end > firstUser && MasteredBlockSize() == 2048) {
-        ScsiResult stored = StoreUserData(m, firstUser, static_cast<uint32_t>(end - firstUser),
-                                          data + size_t(firstUser - lba) * 2048u);
+        ScsiResult stored =
+            StoreUserData(m, firstUser, static_cast<uint32_t>(end - firstUser), data + size_t(firstUser - lba) * 2048u);
         if (!stored.Good()) return stored;
     }
     if (!m.lastSessionOpen) {
@@ -114,9 +117,11 @@ ScsiResult VirtualRecorder::WriteRaw(Medium& m, int32_t lba, uint32_t blocks, co
         m_mastering->next = m.atipLeadInStart;
     }
     Mastering& raw = *m_mastering;
-    if (raw.rawRefused) return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "the raw write was abandoned after a refused block");
+    if (raw.rawRefused)
+        return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "the raw write was abandoned after a refused block");
     if (lba != raw.next)
-        return Refuse(kSenseIllegalRequest, 0x21, 0x02, "block " + std::to_string(lba) + " is not the next raw block (" + std::to_string(raw.next) + ")");
+        return Refuse(kSenseIllegalRequest, 0x21, 0x02,
+                      "block " + std::to_string(lba) + " is not the next raw block (" + std::to_string(raw.next) + ")");
     if (int64_t{lba} + blocks > m.LastPossibleLeadOut() + kLeadOutBlocks)
         return Refuse(kSenseIllegalRequest, 0x63, 0x00, "the raw write passes the disc's last possible lead-out");
     const uint32_t size = raw.raw->BlockSize();
@@ -129,7 +134,8 @@ ScsiResult VirtualRecorder::WriteRaw(Medium& m, int32_t lba, uint32_t blocks, co
         if (!verdict.Ok()) {
             if (real) AppendRawBlocks(lba, i, size, data);
             raw.rawRefused = true;
-            return Refuse(verdict.key, verdict.asc, verdict.ascq, "raw block " + std::to_string(at) + ": " + verdict.reason);
+            return Refuse(verdict.key, verdict.asc, verdict.ascq,
+                          "raw block " + std::to_string(at) + ": " + verdict.reason);
         }
         if (raw.raw->LayoutKnown() && !m.lastSessionOpen) {
             RecordedTrack& t = OpenNewTrack(m, 0);
@@ -150,10 +156,12 @@ ScsiResult VirtualRecorder::WriteRaw(Medium& m, int32_t lba, uint32_t blocks, co
 
 void VirtualRecorder::FinishMastering(Medium& m) {
     if (!m_mastering) return;
-    const bool done = m_mastering->cueSheet ? m.lastSessionOpen && m_mastering->next == m_mastering->cue.leadOutStart
-                                            : m_mastering->raw && !m_mastering->rawRefused && m_mastering->raw->Complete();
+    const bool done = m_mastering->cueSheet
+                          ? m.lastSessionOpen && m_mastering->next == m_mastering->cue.leadOutStart
+                          : m_mastering->raw && !m_mastering->rawRefused && m_mastering->raw->Complete();
     if (!done) return;
-    if (m_mastering->raw && m.lastSessionOpen) m.tracks.back().length = static_cast<uint32_t>(m_mastering->raw->LeadOutStart());
+    if (m_mastering->raw && m.lastSessionOpen)
+        m.tracks.back().length = static_cast<uint32_t>(m_mastering->raw->LeadOutStart());
     CloseSession(m, MultiSessionAppendable());
     m_mastering.reset();
 }

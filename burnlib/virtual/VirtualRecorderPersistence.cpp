@@ -17,7 +17,8 @@ fs::path VirtualRecorder::StorePath(const char* extension) const {
 bool VirtualRecorder::EnsureUserStore(Medium& m) {
     if (m.userData) return true;
     std::string error;
-    m.userData = m_storeFolder.empty() ? DiscStore::CreateTemporary(&error) : DiscStore::Open(StorePath(".iso"), true, &error);
+    m.userData =
+        m_storeFolder.empty() ? DiscStore::CreateTemporary(&error) : DiscStore::Open(StorePath(".iso"), true, &error);
     if (!m.userData) m_storeError = error;
     return m.userData != nullptr;
 }
@@ -53,7 +54,8 @@ void VirtualRecorder::AppendRawBlocks(int32_t first, uint32_t blocks, uint32_t b
         m_storeError = "cannot write " + StorePath(".txt").string();
         return;
     }
-    std::fprintf(text, "first %d\ncount %llu\nblocksize %u\n", firstBlock, static_cast<unsigned long long>(count), blockSize);
+    std::fprintf(text, "first %d\ncount %llu\nblocksize %u\n", firstBlock, static_cast<unsigned long long>(count),
+                 blockSize);
     std::fclose(text);
 }
 
@@ -95,8 +97,10 @@ void VirtualRecorder::SetStoreFolder(std::string folder, char letter) {
     // Otherwise the disc in the drive moves into the folder, with what it holds so far.
     if (m_medium.userData) {
         std::shared_ptr<DiscStore> file = DiscStore::Open(StorePath(".iso"), true, &error);
-        if (file && file->CopyFrom(*m_medium.userData)) m_medium.userData = file;
-        else m_storeError = file ? "cannot copy the disc into " + StorePath(".iso").string() : error;
+        if (file && file->CopyFrom(*m_medium.userData))
+            m_medium.userData = file;
+        else
+            m_storeError = file ? "cannot copy the disc into " + StorePath(".iso").string() : error;
     } else {
         fs::remove(StorePath(".iso"), code);
     }

@@ -27,23 +27,22 @@ bool IsDvdPlusRw(uint16_t profile) { return profile == kProfileDvdPlusRw || prof
 // The close functions each medium takes (mmc-facts 1.13), as a bit per function.
 uint8_t CloseFunctionsOf(uint16_t profile) {
     switch (profile) {
-    case kProfileCdR: case kProfileCdRw: case kProfileDvdR: case kProfileDvdRDl:
-        return 1 << kCloseTrack | 1 << kCloseSession;
-    case kProfileDvdRwSequential:
-        return 1 << kCloseTrack | 1 << kCloseSession | 1 << kCloseFinalizeMinusRw;
+    case kProfileCdR:
+    case kProfileCdRw:
+    case kProfileDvdR:
+    case kProfileDvdRDl: return 1 << kCloseTrack | 1 << kCloseSession;
+    case kProfileDvdRwSequential: return 1 << kCloseTrack | 1 << kCloseSession | 1 << kCloseFinalizeMinusRw;
     case kProfileDvdPlusR:
         return 1 << kCloseTrack | 1 << kCloseSession | 1 << kCloseFinalizeMinimum | 1 << kCloseFinalize;
     case kProfileDvdPlusRDl:
         return 1 << kCloseTrack | 1 << kCloseSession | 1 << kCloseSessionExtended | 1 << kCloseFinalizeMinimum |
                1 << kCloseFinalize;
-    case kProfileBdR: case kProfileHdDvdR:
-        return 1 << kCloseTrack | 1 << kCloseSession | 1 << kCloseFinalize;
-    case kProfileDvdPlusRw: case kProfileDvdPlusRwDl:
-        return 1 << kCloseStopFormat | 1 << kCloseSession | 1 << kCloseFinalizeMinusRw;
-    case kProfileDvdRwRestricted:
-        return 1 << kCloseSession;
-    default:
-        return 0;
+    case kProfileBdR:
+    case kProfileHdDvdR: return 1 << kCloseTrack | 1 << kCloseSession | 1 << kCloseFinalize;
+    case kProfileDvdPlusRw:
+    case kProfileDvdPlusRwDl: return 1 << kCloseStopFormat | 1 << kCloseSession | 1 << kCloseFinalizeMinusRw;
+    case kProfileDvdRwRestricted: return 1 << kCloseSession;
+    default: return 0;
     }
 }
 
@@ -53,17 +52,21 @@ ScsiResult VirtualRecorder::CloseTrackSession(const ScsiRequest& r) {
     const uint8_t function = r.cdb[2] & 0x07;
     const uint16_t number = static_cast<uint16_t>(Get16(&r.cdb[4]));
     const uint16_t profile = m_medium.profile;
-    if (!m_model.CanWrite(profile)) return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the drive does not write this medium");
+    if (!m_model.CanWrite(profile))
+        return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the drive does not write this medium");
     if (!(CloseFunctionsOf(profile) >> function & 1))
-        return Refuse(kSenseIllegalRequest, 0x24, 0x00, "close function " + std::to_string(function) + " is not one this medium takes");
+        return Refuse(kSenseIllegalRequest, 0x24, 0x00,
+                      "close function " + std::to_string(function) + " is not one this medium takes");
     if (r.cdb[1] & 0x01) StartBusy(0x07);
 
     if (IsDvdPlusRw(profile)) {
         // Background formatting: a quick stop leaves it suspended, the others write the lead-out.
         uint8_t& format = m_medium.backgroundFormat;
         if (format == 0) return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "the DVD+RW has never been formatted");
-        if (format == 2) format = function == kCloseStopFormat ? 1 : 3;
-        else if (format == 1 && function != kCloseStopFormat) format = 3;
+        if (format == 2)
+            format = function == kCloseStopFormat ? 1 : 3;
+        else if (format == 1 && function != kCloseStopFormat)
+            format = 3;
         SaveState();
         return ScsiResult::Ok(0);
     }
@@ -74,12 +77,16 @@ ScsiResult VirtualRecorder::CloseTrackSession(const ScsiRequest& r) {
     if (function == kCloseTrack) {
         // CD drives also take FFh for the invisible track being written.
         RecordedTrack* track = nullptr;
-        if (number == 0xFF && m.Family() == MediumFamily::Cd && m.LastTrackGrowing()) track = &m.tracks.back();
-        else if (number >= 1 && number <= m.tracks.size()) track = &m.tracks[number - 1];
+        if (number == 0xFF && m.Family() == MediumFamily::Cd && m.LastTrackGrowing())
+            track = &m.tracks.back();
+        else if (number >= 1 && number <= m.tracks.size())
+            track = &m.tracks[number - 1];
         if (track == nullptr) {
             const bool blankInvisible = m.HasInvisibleTrack() && !m.LastTrackGrowing() &&
                                         (number == m.InvisibleTrackNumber() || number == 0xFF);
-            if (blankInvisible) return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "track " + std::to_string(number) + " has nothing written to close");
+            if (blankInvisible)
+                return Refuse(kSenseIllegalRequest, 0x2C, 0x00,
+                              "track " + std::to_string(number) + " has nothing written to close");
             return Refuse(kSenseIllegalRequest, 0x24, 0x00, "no track " + std::to_string(number));
         }
         if (track->length == 0 && track->reserved == 0)
@@ -88,14 +95,16 @@ ScsiResult VirtualRecorder::CloseTrackSession(const ScsiRequest& r) {
     } else {
         // Closing a session: CD and DVD-R follow page 05's multi-session field, DVD+R and BD-R
         // stay appendable after 010b and are finalized by their finalize functions.
-        const bool finalize = function == kCloseFinalize || function == kCloseFinalizeMinimum ||
-                              function == kCloseFinalizeMinusRw;
+        const bool finalize =
+            function == kCloseFinalize || function == kCloseFinalizeMinimum || function == kCloseFinalizeMinusRw;
         if (!m.lastSessionOpen && !(finalize && m.state == DiscState::Appendable))
             return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "no session is open");
         bool appendable = !finalize;
         if (appendable && WritePageApplies()) appendable = MultiSessionAppendable();
-        if (m.lastSessionOpen) CloseSession(m, appendable);
-        else m.state = DiscState::Closed;
+        if (m.lastSessionOpen)
+            CloseSession(m, appendable);
+        else
+            m.state = DiscState::Closed;
     }
     if (&m != &m_medium) {
         if (!m.lastSessionOpen) EndSimulation();
@@ -109,8 +118,10 @@ ScsiResult VirtualRecorder::CloseTrackSession(const ScsiRequest& r) {
 // start. DVD reservations are taken in whole ECC blocks.
 ScsiResult VirtualRecorder::ReserveTrack(const ScsiRequest& r) {
     const uint16_t profile = m_medium.profile;
-    if (!m_model.CanWrite(profile)) return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the drive does not write this medium");
-    if (!IsSequentialProfile(profile)) return Refuse(kSenseIllegalRequest, 0x64, 0x00, "tracks are reserved on sequential media only");
+    if (!m_model.CanWrite(profile))
+        return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the drive does not write this medium");
+    if (!IsSequentialProfile(profile))
+        return Refuse(kSenseIllegalRequest, 0x64, 0x00, "tracks are reserved on sequential media only");
     if (r.cdb[1] & 0x01) return Refuse(kSenseIllegalRequest, 0x24, 0x00, "reservation by address is not supported");
     if (m_medium.state == DiscState::Closed) return Refuse(kSenseDataProtect, 0x27, 0x00, "the disc is finalized");
     Medium& m = Working();
@@ -119,14 +130,16 @@ ScsiResult VirtualRecorder::ReserveTrack(const ScsiRequest& r) {
     if (m.LastTrackGrowing() || !m.HasInvisibleTrack())
         return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "the invisible track is not blank");
     if (size == 0 || int64_t{m.NextTrackStart()} + size > m.LastPossibleLeadOut())
-        return Refuse(kSenseIllegalRequest, 0x24, 0x00, "a reservation of " + std::to_string(size) + " blocks does not fit");
+        return Refuse(kSenseIllegalRequest, 0x24, 0x00,
+                      "a reservation of " + std::to_string(size) + " blocks does not fit");
     OpenNewTrack(m, size);
     if (&m == &m_medium) SaveState();
     return ScsiResult::Ok(0);
 }
 
 ScsiResult VirtualRecorder::SendOpc(const ScsiRequest& r) {
-    if (!m_model.CanWrite(m_medium.profile)) return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the drive does not write this medium");
+    if (!m_model.CanWrite(m_medium.profile))
+        return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the drive does not write this medium");
     if ((r.cdb[1] & 0x01) && m_opcFault) {
         m_opcFault = false;
         return Refuse(kSenseMediumError, 0x73, 0x03, "power calibration failed (injected)");
@@ -139,11 +152,12 @@ ScsiResult VirtualRecorder::SendOpc(const ScsiRequest& r) {
 ScsiResult VirtualRecorder::Blank(const ScsiRequest& r) {
     const uint8_t type = r.cdb[1] & 0x07;
     const uint16_t profile = m_medium.profile;
-    const bool rewritable = profile == kProfileCdRw || profile == kProfileDvdRwSequential ||
-                            profile == kProfileDvdRwRestricted;
+    const bool rewritable =
+        profile == kProfileCdRw || profile == kProfileDvdRwSequential || profile == kProfileDvdRwRestricted;
     if (!m_model.CanWrite(profile) || !rewritable)
         return Refuse(kSenseIllegalRequest, 0x30, 0x00, "only CD-RW and DVD-RW are blanked");
-    if (type > 1) return Refuse(kSenseIllegalRequest, 0x24, 0x00, "blanking type " + std::to_string(type) + " is not supported");
+    if (type > 1)
+        return Refuse(kSenseIllegalRequest, 0x24, 0x00, "blanking type " + std::to_string(type) + " is not supported");
     EndSimulation();
     m_mastering.reset();
     m_medium.tracks.clear();
@@ -162,7 +176,8 @@ ScsiResult VirtualRecorder::Blank(const ScsiRequest& r) {
 // Formats a DVD+RW in the background (format type 26h); the restart bit resumes a suspended
 // format. Other formats are not modelled.
 ScsiResult VirtualRecorder::FormatUnit(const ScsiRequest& r) {
-    if (r.cdb[1] != 0x11) return Refuse(kSenseIllegalRequest, 0x24, 0x00, "FORMAT UNIT takes FmtData with format code 001b");
+    if (r.cdb[1] != 0x11)
+        return Refuse(kSenseIllegalRequest, 0x24, 0x00, "FORMAT UNIT takes FmtData with format code 001b");
     const uint16_t profile = m_medium.profile;
     if (!m_model.CanWrite(profile) || !IsOverwritableProfile(profile))
         return Refuse(kSenseIllegalRequest, 0x30, 0x06, "the medium cannot be formatted");
@@ -174,7 +189,8 @@ ScsiResult VirtualRecorder::FormatUnit(const ScsiRequest& r) {
     if (p[8] != (0x26 << 2) || p[9] != 0 || p[10] != 0 || (p[11] & ~0x01) != 0)
         return Refuse(kSenseIllegalRequest, 0x26, 0x00, "a DVD+RW takes format type 26h");
     if (blocks != 0xFFFFFFFF && blocks != m_medium.capacityBlocks)
-        return Refuse(kSenseIllegalRequest, 0x26, 0x00, "the block count is not the disc's " + std::to_string(m_medium.capacityBlocks));
+        return Refuse(kSenseIllegalRequest, 0x26, 0x00,
+                      "the block count is not the disc's " + std::to_string(m_medium.capacityBlocks));
     uint8_t& format = m_medium.backgroundFormat;
     if (p[11] & 0x01) {
         if (format != 1) return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "no suspended format to restart");

@@ -19,8 +19,7 @@ bool IsDvdMinusSequential(uint16_t profile) {
 
 // Bytes of one block of each data block type (page 05 byte 4); 0 for reserved types.
 uint32_t BytesOfBlockType(uint8_t type) {
-    static const uint16_t kBytes[16] = {2352, 2368, 2448, 2448, 0, 0, 0, 0,
-                                        2048, 2336, 2048, 2056, 2324, 2332, 0, 0};
+    static const uint16_t kBytes[16] = {2352, 2368, 2448, 2448, 0, 0, 0, 0, 2048, 2336, 2048, 2056, 2324, 2332, 0, 0};
     return kBytes[type & 0x0F];
 }
 
@@ -77,7 +76,8 @@ ScsiResult VirtualRecorder::CheckWriteFaults(int32_t lba, uint32_t blocks) {
             EndSimulation();
             m_mastering.reset();
             m_busyPolls = 0;
-            return Refuse(kSenseUnitAttention, 0x28, 0x00, "the disc was taken out during the write at " + Text(fault.lba));
+            return Refuse(kSenseUnitAttention, 0x28, 0x00,
+                          "the disc was taken out during the write at " + Text(fault.lba));
         }
     }
     return ScsiResult::Ok(0);
@@ -103,13 +103,13 @@ ScsiResult VirtualRecorder::Write10(const ScsiRequest& r) {
         const uint8_t writeType = m_writePage[2] & 0x0F;
         const bool cd = m_medium.Family() == MediumFamily::Cd;
         const bool testWrite = m_writePage[2] & 0x10;
-        const bool featured = cd ? (writeType == 0 && m_model.incrementalStreaming) ||
-                                       (writeType == 1 && m_model.cdTao) || (writeType == 2 && m_model.cdSao) ||
-                                       (writeType == 3 && m_model.cdRaw)
-                                 : (writeType == 0 && m_model.incrementalStreaming) ||
-                                       (writeType == 2 && m_model.dvdMinusWrite);
+        const bool featured =
+            cd ? (writeType == 0 && m_model.incrementalStreaming) || (writeType == 1 && m_model.cdTao) ||
+                     (writeType == 2 && m_model.cdSao) || (writeType == 3 && m_model.cdRaw)
+               : (writeType == 0 && m_model.incrementalStreaming) || (writeType == 2 && m_model.dvdMinusWrite);
         if (!featured)
-            return Refuse(kSenseIllegalRequest, 0x64, 0x00, "write type " + Text(writeType) + " is not one the drive writes on this disc");
+            return Refuse(kSenseIllegalRequest, 0x64, 0x00,
+                          "write type " + Text(writeType) + " is not one the drive writes on this disc");
         if (testWrite && !(cd ? m_model.cdTestWrite : m_model.dvdMinusTestWrite))
             return Refuse(kSenseIllegalRequest, 0x64, 0x00, "the drive cannot simulate on this disc");
     }
@@ -123,8 +123,7 @@ ScsiResult VirtualRecorder::Write10(const ScsiRequest& r) {
         case 1: result = WriteSequential(m, lba, blocks, r.data); break;
         case 2: result = WriteMastered(m, lba, blocks, r.data); break;
         case 3: result = WriteRaw(m, lba, blocks, r.data); break;
-        default:
-            return Refuse(kSenseIllegalRequest, 0x64, 0x00, "packet writing on CD is not modelled");
+        default: return Refuse(kSenseIllegalRequest, 0x64, 0x00, "packet writing on CD is not modelled");
         }
     } else {
         result = WriteSequential(m, lba, blocks, r.data);
@@ -132,8 +131,7 @@ ScsiResult VirtualRecorder::Write10(const ScsiRequest& r) {
     if (!result.Good()) return result;
     if (m_pacing) {
         const uint32_t speed = WriteSpeedLocked();  // KB/s, k = 1000
-        if (speed > 0)
-            m_pacingDue = std::chrono::microseconds(uint64_t{blocks} * WriteBlockSize() * 1000u / speed);
+        if (speed > 0) m_pacingDue = std::chrono::microseconds(uint64_t{blocks} * WriteBlockSize() * 1000u / speed);
     }
     return ScsiResult::Ok(r.dataLength);
 }
@@ -187,16 +185,19 @@ ScsiResult VirtualRecorder::WriteSequential(Medium& m, int32_t lba, uint32_t blo
             for (const RecordedTrack& t : m.tracks)
                 if (!t.complete) nwa = Text(t.NextWritable());
             if (invisibleBlank && nwa == "none") nwa = Text(m.NextTrackStart());
-            return Refuse(kSenseIllegalRequest, 0x21, 0x02, "block " + Text(lba) + " is not the next writable address (" + nwa + ")");
+            return Refuse(kSenseIllegalRequest, 0x21, 0x02,
+                          "block " + Text(lba) + " is not the next writable address (" + nwa + ")");
         }
     } else if (diskAtOnce && track->reserved == 0) {
         return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "Disc-at-Once needs its track reserved first");
     }
     const int32_t limit = track != nullptr && track->reserved != 0 ? track->End() : m.LastPossibleLeadOut();
     if (int64_t{lba} + blocks > limit)
-        return Refuse(kSenseIllegalRequest, 0x63, 0x00,
-                      Text(blocks) + " blocks from " + Text(lba) + " pass the end of the track's room at " + Text(limit));
-    if (incremental && (blocks % kDvdPacket != 0 || (lba - (track ? track->start : m.NextTrackStart())) % kDvdPacket != 0))
+        return Refuse(
+            kSenseIllegalRequest, 0x63, 0x00,
+            Text(blocks) + " blocks from " + Text(lba) + " pass the end of the track's room at " + Text(limit));
+    if (incremental &&
+        (blocks % kDvdPacket != 0 || (lba - (track ? track->start : m.NextTrackStart())) % kDvdPacket != 0))
         return Refuse(kSenseIllegalRequest, 0x24, 0x00, "incremental DVD-R writes whole 16-block packets");
     if (track != nullptr && incremental != track->incremental && track->length > 0)
         return Refuse(kSenseIllegalRequest, 0x64, 0x00, "the track was started in another write type");
@@ -217,8 +218,10 @@ ScsiResult VirtualRecorder::WriteAnywhere(Medium& m, int32_t lba, uint32_t block
     if ((m.profile == kProfileDvdPlusRw || m.profile == kProfileDvdPlusRwDl) && m.backgroundFormat == 0)
         return Refuse(kSenseIllegalRequest, 0x30, 0x05, "the DVD+RW is not formatted");
     if (lba < 0 || int64_t{lba} + blocks > m.capacityBlocks)
-        return Refuse(kSenseIllegalRequest, lba < 0 || static_cast<uint32_t>(lba) >= m.capacityBlocks ? 0x21 : 0x63, 0x00,
-                      Text(blocks) + " blocks from " + Text(lba) + " do not fit the " + Text(m.capacityBlocks) + " formatted blocks");
+        return Refuse(kSenseIllegalRequest, lba < 0 || static_cast<uint32_t>(lba) >= m.capacityBlocks ? 0x21 : 0x63,
+                      0x00,
+                      Text(blocks) + " blocks from " + Text(lba) + " do not fit the " + Text(m.capacityBlocks) +
+                          " formatted blocks");
     // Restricted overwrite rewrites whole ECC blocks only.
     if (m.profile == kProfileDvdRwRestricted && (lba % kDvdPacket != 0 || blocks % kDvdPacket != 0))
         return Refuse(kSenseIllegalRequest, lba % kDvdPacket != 0 ? 0x21 : 0x24, lba % kDvdPacket != 0 ? 0x02 : 0x00,
@@ -250,7 +253,8 @@ ScsiResult VirtualRecorder::Read10(const ScsiRequest& r) {
             if (lba >= t.start && int64_t{lba} + blocks <= t.start + int64_t{t.length}) inside = true;
     }
     if (!inside)
-        return Refuse(kSenseIllegalRequest, 0x21, 0x00, Text(blocks) + " blocks from " + Text(lba) + " are not recorded");
+        return Refuse(kSenseIllegalRequest, 0x21, 0x00,
+                      Text(blocks) + " blocks from " + Text(lba) + " are not recorded");
     std::vector<uint8_t> data(size_t{blocks} * 2048u, 0);
     if (m.userData && !m.userData->Read(uint64_t(lba) * 2048u, data.data(), data.size()))
         return Refuse(kSenseMediumError, 0x11, 0x00, "the disc's store cannot be read");

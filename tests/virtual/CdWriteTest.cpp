@@ -30,18 +30,18 @@ TEST(CdTrackAtOnce, TakesBlocksOnlyAtTheNextWritableAddress) {
     EXPECT_EQ(Write10(*r, 16, 16, Blocks(16, 16)).Sense(), "05/21/02");  // ahead of the NWA
     EXPECT_FALSE(r->LastRefusal().empty());
     EXPECT_TRUE(Write10(*r, 0, 32, Blocks(0, 32)).Good());
-    EXPECT_EQ(Write10(*r, 0, 32, Blocks(0, 32)).Sense(), "05/21/02");   // behind it
+    EXPECT_EQ(Write10(*r, 0, 32, Blocks(0, 32)).Sense(), "05/21/02");    // behind it
     EXPECT_EQ(Write10(*r, 33, 16, Blocks(33, 16)).Sense(), "05/21/02");  // a gap
     EXPECT_TRUE(Write10(*r, 32, 16, Blocks(32, 16)).Good());
 
     // The open track is the invisible one, written up to 48; the session and disc are incomplete.
     Answer track = ReadTrackInfo(*r, 1, 0xFF);
     ASSERT_TRUE(track.Good());
-    EXPECT_EQ(track.data[2], 1);                 // track 1
-    EXPECT_EQ(track.data[6] & 0x40, 0);          // not blank any more
-    EXPECT_EQ(track.data[7] & 0x01, 1);          // NWA valid
-    EXPECT_EQ(Be32(track.data, 8), 0u);          // start
-    EXPECT_EQ(Be32(track.data, 12), 48u);        // NWA
+    EXPECT_EQ(track.data[2], 1);           // track 1
+    EXPECT_EQ(track.data[6] & 0x40, 0);    // not blank any more
+    EXPECT_EQ(track.data[7] & 0x01, 1);    // NWA valid
+    EXPECT_EQ(Be32(track.data, 8), 0u);    // start
+    EXPECT_EQ(Be32(track.data, 12), 48u);  // NWA
     const uint32_t lastLeadOut = static_cast<uint32_t>(r->CurrentMedium().LastPossibleLeadOut());
     EXPECT_EQ(Be32(track.data, 16), lastLeadOut - 48);  // free blocks
     Answer disc = ReadDiscInfo(*r);
@@ -59,17 +59,17 @@ TEST(CdTrackAtOnce, ClosingTrackAndSessionFinalizesWithMultiSessionZero) {
     ASSERT_TRUE(closed.Good());
     EXPECT_EQ(closed.data[7] & 0x01, 0);  // a closed track has no NWA
     EXPECT_EQ(Be32(closed.data, 24), 64u);
-    EXPECT_EQ(LastSessionState(*r), 1);   // the session is still open
+    EXPECT_EQ(LastSessionState(*r), 1);  // the session is still open
 
     EXPECT_TRUE(Close(*r, 2).Good());
-    EXPECT_EQ(DiscStatus(*r), 2);         // finalized: page 05 multi-session 00
+    EXPECT_EQ(DiscStatus(*r), 2);  // finalized: page 05 multi-session 00
     EXPECT_EQ(LastSessionState(*r), 3);
     Answer toc = ReadToc(*r, 0, false);
     ASSERT_TRUE(toc.Good());
-    EXPECT_EQ(toc.data[3], 1);                 // one track
-    EXPECT_EQ(Be32(toc.data, 8), 0u);          // track 1 at 0
+    EXPECT_EQ(toc.data[3], 1);         // one track
+    EXPECT_EQ(Be32(toc.data, 8), 0u);  // track 1 at 0
     EXPECT_EQ(toc.data[14], 0xAA);
-    EXPECT_EQ(Be32(toc.data, 16), 64u);        // lead-out after 64 blocks
+    EXPECT_EQ(Be32(toc.data, 16), 64u);  // lead-out after 64 blocks
 
     Answer read = Read10(*r, 0, 64);
     ASSERT_TRUE(read.Good());
@@ -83,7 +83,8 @@ TEST(CdTrackAtOnce, ClosingTrackAndSessionFinalizesWithMultiSessionZero) {
 
 TEST(CdTrackAtOnce, MultiSessionElevenLeavesTheDiscAppendableForAnotherSession) {
     auto r = Ready("cdrw-writer", "cd-r-blank");
-    ASSERT_TRUE(SetWritePage(*r, [](std::vector<uint8_t>& p) { p[3] = static_cast<uint8_t>(0xC0 | (p[3] & 0x3F)); }).Good());
+    ASSERT_TRUE(
+        SetWritePage(*r, [](std::vector<uint8_t>& p) { p[3] = static_cast<uint8_t>(0xC0 | (p[3] & 0x3F)); }).Good());
     ASSERT_TRUE(Write10(*r, 0, 300, Blocks(0, 300)).Good());
     ASSERT_TRUE(SynchronizeCache(*r).Good());
     ASSERT_TRUE(Close(*r, 1, 1).Good());
@@ -99,7 +100,7 @@ TEST(CdTrackAtOnce, MultiSessionElevenLeavesTheDiscAppendableForAnotherSession) 
     EXPECT_GT(nwa, 300);  // past the first session's lead-out
     EXPECT_EQ(Write10(*r, 300, 16, Blocks(300, 16)).Sense(), "05/21/02");
     EXPECT_TRUE(Write10(*r, nwa, 16, Blocks(nwa, 16, 2)).Good());
-    EXPECT_EQ(ReadDiscInfo(*r).data[4], 2);  // two sessions, the second open
+    EXPECT_EQ(ReadDiscInfo(*r).data[4], 2);       // two sessions, the second open
     EXPECT_EQ(ReadToc(*r, 0, false).data[3], 1);  // the open session is not in the TOC yet
 }
 
@@ -176,7 +177,7 @@ TEST(CdCloseTrackSession, AcceptsOnlyTheFunctionsOfACd) {
         EXPECT_EQ(Close(*r, function, 1).Sense(), "05/24/00");
     }
     EXPECT_EQ(Close(*r, 1, 5).Sense(), "05/24/00");  // no such track
-    EXPECT_TRUE(Close(*r, 1, 0xFF).Good());           // CD drives take FFh for the open track
+    EXPECT_TRUE(Close(*r, 1, 0xFF).Good());          // CD drives take FFh for the open track
 }
 
 // With Immed the drive answers at once and its next poll says the write is still finishing.

@@ -25,7 +25,10 @@ void Incremental(std::vector<uint8_t>& p) {
     p[3] = 0x20 | 0x05;
     p[4] = 0x08;
     p[5] = 16;
-    p[10] = 0; p[11] = 0; p[12] = 0; p[13] = 16;
+    p[10] = 0;
+    p[11] = 0;
+    p[12] = 0;
+    p[13] = 16;
 }
 
 void DiscAtOnce(std::vector<uint8_t>& p) {
@@ -143,7 +146,7 @@ TEST(DvdPlusRw, FormatsInTheBackgroundThenTakesWritesAnywhere) {
     ASSERT_GE(capacities.data.size(), 20u);
     EXPECT_EQ(capacities.data[8] & 0x03, 0x01);  // unformatted
     EXPECT_EQ(Be32(capacities.data, 12), capacity);
-    EXPECT_EQ(capacities.data[16], 0x98);        // format type 26h
+    EXPECT_EQ(capacities.data[16], 0x98);  // format type 26h
 
     // FORMAT UNIT as mmc-facts 1.12 gives it: Immed, one descriptor of all blocks, type 26h.
     const std::vector<uint8_t> list = {0, 0x02, 0, 8, 0xFF, 0xFF, 0xFF, 0xFF, 0x98, 0, 0, 0};

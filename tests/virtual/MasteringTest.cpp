@@ -26,14 +26,17 @@ std::unique_ptr<VirtualRecorder> Ready(const char* medium) {
 // Lead-in, track 1 pregap at 00:00:00, track 1 at 00:02:00, lead-out at the track's end; MSF binary.
 std::vector<uint8_t> CueSheet(int32_t trackBlocks) {
     const Msf leadOut = LbaToMsf(trackBlocks);
-    return {0x41, 0x00, 0x00, 0x14, 0x00, 0x00, 0x00, 0x00, 0x41, 0x01, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00,
-            0x41, 0x01, 0x01, 0x10, 0x00, 0x00, 0x02, 0x00, 0x41, 0xAA, 0x01, 0x14, 0x00, leadOut.m, leadOut.s, leadOut.f};
+    return {0x41, 0x00, 0x00, 0x14, 0x00, 0x00, 0x00, 0x00,      0x41,      0x01,     0x00,
+            0x10, 0x00, 0x00, 0x00, 0x00, 0x41, 0x01, 0x01,      0x10,      0x00,     0x00,
+            0x02, 0x00, 0x41, 0xAA, 0x01, 0x14, 0x00, leadOut.m, leadOut.s, leadOut.f};
 }
 
 Answer SendCueSheet(VirtualRecorder& r, const std::vector<uint8_t>& sheet) {
     const size_t n = sheet.size();
-    return Out(r, {0x5D, 0, 0, 0, 0, 0, static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n), 0},
-               sheet);
+    return Out(
+        r,
+        {0x5D, 0, 0, 0, 0, 0, static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n), 0},
+        sheet);
 }
 
 void SessionAtOnce(std::vector<uint8_t>& p) {
@@ -50,14 +53,15 @@ void Raw16(std::vector<uint8_t>& p) {
 
 // Writes blocks [from, to) of a raw disc in transfers of 27 blocks (64 KiB of 2368-byte blocks).
 // Returns the first refusal, or a good answer.
-Answer WriteRawDisc(VirtualRecorder& r, const cd::RawDiscLayout& layout, const std::vector<uint8_t>& image, int32_t from,
-                    int32_t to, const std::function<void(int32_t lba, uint8_t* block)>& damage = {}) {
+Answer WriteRawDisc(VirtualRecorder& r, const cd::RawDiscLayout& layout, const std::vector<uint8_t>& image,
+                    int32_t from, int32_t to, const std::function<void(int32_t lba, uint8_t* block)>& damage = {}) {
     const size_t size = cd::RawBlockSize(layout.subchannel);
     Answer last;
     for (int32_t lba = from; lba < to;) {
         const uint32_t count = static_cast<uint32_t>(std::min(27, to - lba));
         std::vector<uint8_t> data(count * size);
-        const uint32_t userBefore = cd::TrackBlocksIn(layout, layout.leadInStart, static_cast<uint32_t>(lba - layout.leadInStart));
+        const uint32_t userBefore =
+            cd::TrackBlocksIn(layout, layout.leadInStart, static_cast<uint32_t>(lba - layout.leadInStart));
         EXPECT_TRUE(cd::GenerateRawBlocks(layout, lba, count, image.data() + size_t{userBefore} * 2048, data.data()));
         if (damage)
             for (uint32_t i = 0; i < count; ++i) damage(lba + static_cast<int32_t>(i), data.data() + i * size);

@@ -19,8 +19,9 @@ namespace {
 class Folder {
 public:
     Folder() {
-        m_path = fs::temp_directory_path() / ("qf-virtual-discs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_path = fs::temp_directory_path() /
+                 ("qf-virtual-discs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_path);
     }
     ~Folder() {

@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-ScsiResult Send(ScsiTransport& t, std::initializer_list<uint8_t> cdb, std::vector<uint8_t>* data, DataDirection direction) {
+ScsiResult Send(ScsiTransport& t, std::initializer_list<uint8_t> cdb, std::vector<uint8_t>* data,
+                DataDirection direction) {
     ScsiRequest request;
     std::copy(cdb.begin(), cdb.end(), request.cdb);
     request.cdbLength = static_cast<uint8_t>(cdb.size());
