@@ -175,3 +175,35 @@ TEST(DvdPlusRw, RefusesFormatParametersOtherThanTypeTwentySix) {
     const std::vector<uint8_t> good = {0, 0x02, 0, 8, 0xFF, 0xFF, 0xFF, 0xFF, 0x98, 0, 0, 0};
     EXPECT_FALSE(Out(*dvdr, {0x04, 0x11, 0, 0, 0, 0}, good).Good());
 }
+
+// A reserved track is written from its start up to its size; the blank invisible track follows it
+// (mmc-facts 1.6, 1.10).
+TEST(DvdPlusR, ReservedTrackTakesItsSizeAndTheNextTrackFollowsIt) {
+    auto r = Ready("dvd-dl-writer", "dvd+r-blank");
+    ASSERT_TRUE(ReserveTrack(*r, 64).Good());
+    Answer reserved = ReadTrackInfo(*r, 1, 1);
+    ASSERT_TRUE(reserved.Good());
+    EXPECT_EQ(reserved.data[6] & 0xC0, 0xC0);  // reserved, blank
+    EXPECT_EQ(Be32(reserved.data, 12), 0u);
+    EXPECT_EQ(Be32(reserved.data, 16), 64u);
+    Answer invisible = ReadTrackInfo(*r, 1, 0xFF);
+    ASSERT_TRUE(invisible.Good());
+    EXPECT_EQ(invisible.data[2], 2);
+    EXPECT_GE(Be32(invisible.data, 8), 64u);
+
+    ASSERT_TRUE(Write10(*r, 0, 48, Blocks(0, 48)).Good());
+    EXPECT_EQ(Write10(*r, 48, 32, Blocks(48, 32)).Sense(), "05/63/00");
+    EXPECT_TRUE(Write10(*r, 48, 16, Blocks(48, 16)).Good());
+    Answer full = ReadTrackInfo(*r, 1, 1);
+    EXPECT_EQ(Be32(full.data, 16), 0u);  // no free blocks left
+    EXPECT_EQ(Read10(*r, 0, 64).data, Blocks(0, 64));
+}
+
+TEST(DvdPlusRw, CloseStopsOnlyAFormatThatWasStarted) {
+    auto r = Ready("dvd-dl-writer", "dvd+rw-unformatted");
+    EXPECT_FALSE(Close(*r, 0).Good());  // never formatted: nothing to stop
+    EXPECT_EQ(Close(*r, 1, 1).Sense(), "05/24/00");  // no tracks to close on a DVD+RW
+    Answer none = In(*MakeRecorder("dvd-dl-writer", "none"), {0x23, 0, 0, 0, 0, 0, 0, 0, 12, 0}, 12);
+    ASSERT_TRUE(none.Good());
+    EXPECT_EQ(none.data[8] & 0x03, 0x03);  // no medium descriptor
+}
