@@ -94,9 +94,6 @@ ScsiResult VirtualRecorder::Write10(const ScsiRequest& r) {
         return Refuse(kSenseDataProtect, 0x27, 0x00, "the disc is finalized");
     if (blocks == 0) return ScsiResult::Ok(0);  // nothing to transfer is not an error
 
-    ScsiResult fault = CheckWriteFaults(lba, blocks);
-    if (!fault.Good()) return fault;
-
     // The write type and test write of page 05 need the drive's features for this disc (002Dh,
     // 002Eh, 002Fh, 0021h); a page set for another disc may not fit the one in the drive now.
     if (WritePageApplies()) {
@@ -229,7 +226,11 @@ ScsiResult VirtualRecorder::WriteAnywhere(Medium& m, int32_t lba, uint32_t block
     return StoreUserData(m, lba, blocks, data);
 }
 
+// Called once a write has passed every check of the command: what happens to the disc itself
+// (the injected faults) comes after those.
 ScsiResult VirtualRecorder::StoreUserData(Medium& m, int32_t lba, uint32_t blocks, const uint8_t* data) {
+    ScsiResult fault = CheckWriteFaults(lba, blocks);
+    if (!fault.Good()) return fault;
     if (&m != &m_medium) return ScsiResult::Ok(0);  // a test write: through the motions only
     if (lba < 0 || blocks == 0) return ScsiResult::Ok(0);
     if (!EnsureUserStore(m) || !m.userData->Write(uint64_t(lba) * 2048u, data, size_t{blocks} * 2048u))

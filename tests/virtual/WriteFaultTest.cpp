@@ -21,6 +21,7 @@ std::unique_ptr<VirtualRecorder> Ready(const char* model, const char* medium) {
 TEST(WriteFaults, WriteErrorFailsTheWriteCoveringItsBlockOnly) {
     auto r = Ready("cdrw-writer", "cd-r-blank");
     r->InjectWriteError(40);
+    EXPECT_EQ(Write10(*r, 40, 1, Blocks(40, 1)).Sense(), "05/21/02");  // refused before the disc is touched
     EXPECT_TRUE(Write10(*r, 0, 32, Blocks(0, 32)).Good());
     EXPECT_EQ(Write10(*r, 32, 16, Blocks(32, 16)).Sense(), "03/0C/00");
     EXPECT_NE(r->LastRefusal().find("40"), std::string::npos) << r->LastRefusal();
