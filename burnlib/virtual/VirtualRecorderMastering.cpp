@@ -112,6 +112,7 @@ ScsiResult VirtualRecorder::WriteRaw(Medium& m, int32_t lba, uint32_t blocks, co
         if (lba != m.atipLeadInStart)
             return Refuse(kSenseIllegalRequest, 0x21, 0x02,
                           "a raw write starts at the lead-in start " + std::to_string(m.atipLeadInStart));
+        if (&m == &m_medium) m_rawStore.reset();  // a new raw file for this write
         m_mastering = std::make_shared<Mastering>();
         m_mastering->raw = std::make_unique<RawDiscChecker>(m.atipLeadInStart, blockType);
         m_mastering->next = m.atipLeadInStart;
@@ -125,6 +126,8 @@ ScsiResult VirtualRecorder::WriteRaw(Medium& m, int32_t lba, uint32_t blocks, co
     if (int64_t{lba} + blocks > m.LastPossibleLeadOut() + kLeadOutBlocks)
         return Refuse(kSenseIllegalRequest, 0x63, 0x00, "the raw write passes the disc's last possible lead-out");
     const uint32_t size = raw.raw->BlockSize();
+    if (size == 0 || size != WriteBlockSize())  // the data phase was sized by the write page
+        return Refuse(kSenseIllegalRequest, 0x64, 0x00, "raw writing takes blocks with sub-channel");
     std::vector<uint8_t> user(2048);
     const bool real = &m == &m_medium;
     for (uint32_t i = 0; i < blocks; ++i) {

@@ -168,6 +168,12 @@ ScsiResult VirtualRecorder::Blank(const ScsiRequest& r) {
         m_medium.minimalBlank = type == 1;
     }
     if (m_medium.userData) m_medium.userData->Truncate();
+    if (!m_storeFolder.empty()) {
+        m_rawStore.reset();
+        std::error_code ignored;
+        std::filesystem::remove(StorePath(".raw"), ignored);
+        std::filesystem::remove(StorePath(".txt"), ignored);
+    }
     if (r.cdb[1] & 0x10) StartBusy(0x07);
     SaveState();
     return ScsiResult::Ok(0);
