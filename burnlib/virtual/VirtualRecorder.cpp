@@ -155,6 +155,18 @@ ScsiResult VirtualRecorder::Refuse(uint8_t key, uint8_t asc, uint8_t ascq, std::
     return ScsiResult::Check(key, asc, ascq);
 }
 
+bool VirtualRecorder::ClaimExclusive(const void* owner) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_exclusiveOwner != nullptr && m_exclusiveOwner != owner) return false;
+    m_exclusiveOwner = owner;
+    return true;
+}
+
+void VirtualRecorder::ReleaseExclusive(const void* owner) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_exclusiveOwner == owner) m_exclusiveOwner = nullptr;
+}
+
 // The bytes the drive moves in the data phase of a command whose result is GOOD: the allocation
 // length of a data-in command, the parameter list length of a data-out one.
 uint32_t VirtualRecorder::DataPhaseLength(const ScsiRequest& r) const {
