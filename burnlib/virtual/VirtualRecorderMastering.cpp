@@ -5,36 +5,20 @@
 #include <string>
 
 #include "burnlib/common/BigEndian.h"
-#include "burnlib/virtual/VirtualRecorder.h"
-
-#if __has_include("burnlib/virtual/RawWriteCheck.h")
 #include "burnlib/virtual/RawWriteCheck.h"
-#define QF_RECORDER_CHECKS_RAW 1
-#else
-#define QF_RECORDER_CHECKS_RAW 0
-#endif
+#include "burnlib/virtual/VirtualRecorder.h"
 
 namespace burnlib {
 
 using namespace be;
 
 struct VirtualRecorder::Mastering {
-#if QF_RECORDER_CHECKS_RAW
     bool cueSheet = false;
     CueLayout cue;
     std::unique_ptr<RawDiscChecker> raw;
     bool rawRefused = false;
-#endif
     int32_t next = 0;  // the address the next block must have
 };
-
-#if QF_RECORDER_CHECKS_RAW
-
-namespace {
-
-constexpr int32_t kLeadOutBlocks = 6750;  // of a first session
-
-}  // namespace
 
 uint32_t VirtualRecorder::MasteredBlockSize() const {
     if (!m_mastering || !m_mastering->cueSheet) return 2048;
@@ -123,7 +107,7 @@ ScsiResult VirtualRecorder::WriteRaw(Medium& m, int32_t lba, uint32_t blocks, co
     if (lba != raw.next)
         return Refuse(kSenseIllegalRequest, 0x21, 0x02,
                       "block " + std::to_string(lba) + " is not the next raw block (" + std::to_string(raw.next) + ")");
-    if (int64_t{lba} + blocks > m.LastPossibleLeadOut() + kLeadOutBlocks)
+    if (int64_t{lba} + blocks > m.LastPossibleLeadOut() + RawDiscChecker::kFirstSessionLeadOutBlocks)
         return Refuse(kSenseIllegalRequest, 0x63, 0x00, "the raw write passes the disc's last possible lead-out");
     const uint32_t size = raw.raw->BlockSize();
     if (size == 0 || size != WriteBlockSize())  // the data phase was sized by the write page
@@ -168,27 +152,5 @@ void VirtualRecorder::FinishMastering(Medium& m) {
     CloseSession(m, MultiSessionAppendable());
     m_mastering.reset();
 }
-
-#else
-
-// Without the cue sheet and raw block checks the drive cannot tell a good session from a bad
-// one, so it takes none.
-uint32_t VirtualRecorder::MasteredBlockSize() const { return 2048; }
-
-ScsiResult VirtualRecorder::SendCueSheet(const ScsiRequest&) {
-    return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "cue sheet checks are not built into this recorder");
-}
-
-ScsiResult VirtualRecorder::WriteMastered(Medium&, int32_t, uint32_t, const uint8_t*) {
-    return Refuse(kSenseIllegalRequest, 0x2C, 0x00, "Session-at-Once needs the cue sheet checks, not built in");
-}
-
-ScsiResult VirtualRecorder::WriteRaw(Medium&, int32_t, uint32_t, const uint8_t*) {
-    return Refuse(kSenseIllegalRequest, 0x64, 0x00, "raw writing needs the raw block checks, not built in");
-}
-
-void VirtualRecorder::FinishMastering(Medium&) { m_mastering.reset(); }
-
-#endif
 
 }  // namespace burnlib

@@ -3,8 +3,6 @@
 // lead-out (mmc-facts 2, 2.2, 2.3), built by the engine's raw encoder.
 #include <gtest/gtest.h>
 
-#if __has_include("burnlib/virtual/RawWriteCheck.h")
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -146,5 +144,3 @@ TEST(RawWrite, ABlockWithABrokenEdcEndsTheWrite) {
     EXPECT_NE(r->LastRefusal().find("10"), std::string::npos) << r->LastRefusal();
     EXPECT_FALSE(WriteRawDisc(*r, layout, image, 27, 54).Good());
 }
-
-#endif
