@@ -22,7 +22,8 @@ public:
         m_path = fs::temp_directory_path() /
                  ("qf-virtual-discs-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_path);
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
     }
     ~Folder() {
         std::error_code ignored;

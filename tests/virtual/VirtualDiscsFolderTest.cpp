@@ -47,7 +47,8 @@ TEST(VirtualDiscsFolder, SettingWinsEmptyMeansNoneDefaultIsBesideTheProgram) {
 
 TEST(VirtualDiscsFolder, ADiscBurnedInOneRunIsNotBlankInTheNext) {
     const fs::path folder = fs::temp_directory_path() / "qf-virtual-discs-provider-test";
-    fs::remove_all(folder);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
     {
         auto provider = MakeVirtualDeviceProviderFromLine("cdrw-writer:cd-r-blank@G,cdrw-writer:cd-r-blank",
                                                           folder.string().c_str());
@@ -66,5 +67,5 @@ TEST(VirtualDiscsFolder, ADiscBurnedInOneRunIsNotBlankInTheNext) {
     auto elsewhere = MakeVirtualDeviceProviderFromLine("cdrw-writer:cd-r-blank@G", nullptr);
     EXPECT_EQ(DiscStatusOfFirstDrive(*elsewhere), 0);
     next.reset();
-    fs::remove_all(folder);
+    fs::remove_all(folder, ignored);
 }
