@@ -68,8 +68,9 @@ TEST(WriteBurn, EveryMethodWritesACdRThatReadsBackByteForByteAndIsClosed) {
         ASSERT_NE(burner.Handle(), nullptr) << burner.errors.text;
 
         ASSERT_EQ(burner.Write(method, file.Path()), STARBURN_OK) << burner.errors.text;
-        if (method == Method::TrackAtOnce)
+        if (method == Method::TrackAtOnce) {
             ASSERT_EQ(burner.CloseSession(), STARBURN_OK) << burner.errors.text;
+        }
         EXPECT_EQ(recorder->ReadUserData(0, blocks), padded);
         ExpectProgress(burner, static_cast<int64_t>(padded.size()));
         EXPECT_FALSE(recorder->RemovalPrevented());
