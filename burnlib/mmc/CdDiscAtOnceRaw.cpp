@@ -56,12 +56,8 @@ bool WriteCdDiscAtOnceRaw(WriteContext& c) {
         return false;
     }
     const uint32_t blockSize = static_cast<uint32_t>(cd::RawBlockSize(layout.subchannel));
-    const uint32_t perWrite = BlocksPerTransfer(c.device, blockSize);
-    if (perWrite == 0) {
-        FailOperation(c.device, Outcome::NotSupported,
-                      "the drive's transfer limit is below one raw block");
-        return false;
-    }
+    const uint32_t perWrite = BlocksPerWrite(c, blockSize);
+    if (perWrite == 0) return false;
 
     UserBlockReader reader(c.device, c.source, perWrite, c.options.ringBytes, c.paddedBlocks);
     AlignedBuffer blocks(size_t{perWrite} * blockSize);

@@ -38,20 +38,11 @@ std::vector<uint8_t> SingleTrackCueSheet(int32_t trackBlocks, uint8_t control) {
 }
 
 bool WriteCdSessionAtOnce(WriteContext& c) {
-    WriteParameterSettings s;
-    s.writeType = kWriteTypeSessionAtOnce;
-    s.testWrite = c.options.testWrite;
-    s.multiSession = c.options.multisession ? kMultiSessionOpen : kMultiSessionClosed;
-    s.trackMode = kTrackModeData;
-    s.dataBlockType = kBlockTypeMode1;
+    const WriteParameterSettings s = CdDataTrackSettings(c, kWriteTypeSessionAtOnce);
     if (!SetWriteParameters(c.device, s)) return false;
 
-    const uint32_t perWrite = BlocksPerTransfer(c.device, kUserBlockSize);
-    if (perWrite == 0) {
-        FailOperation(c.device, Outcome::NotSupported,
-                      "the drive's transfer limit is below one block");
-        return false;
-    }
+    const uint32_t perWrite = BlocksPerWrite(c, kUserBlockSize);
+    if (perWrite == 0) return false;
     std::vector<uint8_t> sheet =
         SingleTrackCueSheet(static_cast<int32_t>(c.paddedBlocks), kTrackModeData);
     if (!c.device.Execute(MakeSendCueSheet(static_cast<uint32_t>(sheet.size())),

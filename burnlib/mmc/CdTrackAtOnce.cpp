@@ -7,20 +7,11 @@
 namespace burnlib::mmc {
 
 bool WriteCdTrackAtOnce(WriteContext& c) {
-    WriteParameterSettings s;
-    s.writeType = kWriteTypeTrackAtOnce;
-    s.testWrite = c.options.testWrite;
-    s.multiSession = c.options.multisession ? kMultiSessionOpen : kMultiSessionClosed;
-    s.trackMode = kTrackModeData;
-    s.dataBlockType = kBlockTypeMode1;
+    const WriteParameterSettings s = CdDataTrackSettings(c, kWriteTypeTrackAtOnce);
     if (!SetWriteParameters(c.device, s) || !RereadNextWritable(c)) return false;
 
-    const uint32_t perWrite = BlocksPerTransfer(c.device, kUserBlockSize);
-    if (perWrite == 0) {
-        FailOperation(c.device, Outcome::NotSupported,
-                      "the drive's transfer limit is below one block");
-        return false;
-    }
+    const uint32_t perWrite = BlocksPerWrite(c, kUserBlockSize);
+    if (perWrite == 0) return false;
     UserBlockReader reader(c.device, c.source, perWrite, c.options.ringBytes, c.paddedBlocks);
     c.progress.Update(0);
     c.wrote = true;

@@ -266,4 +266,23 @@ bool WriteImage(MmcDevice& device, const WriteOptions& options, BlockSource& sou
     return ok;
 }
 
+WriteParameterSettings CdDataTrackSettings(const WriteContext& c, uint8_t writeType) {
+    WriteParameterSettings s;
+    s.writeType = writeType;
+    s.testWrite = c.options.testWrite;
+    s.multiSession = c.options.multisession ? kMultiSessionOpen : kMultiSessionClosed;
+    s.trackMode = kTrackModeData;
+    s.dataBlockType = kBlockTypeMode1;
+    return s;
+}
+
+uint32_t BlocksPerWrite(WriteContext& c, uint32_t blockSize) {
+    const uint32_t blocks = BlocksPerTransfer(c.device, blockSize);
+    if (blocks == 0)
+        FailOperation(c.device, Outcome::NotSupported,
+                      "the drive's transfer limit is below one block of " +
+                          std::to_string(blockSize) + " bytes");
+    return blocks;
+}
+
 }  // namespace burnlib::mmc

@@ -8,6 +8,7 @@
 #include "burnlib/mmc/MmcDevice.h"
 #include "burnlib/mmc/Parsers.h"
 #include "burnlib/mmc/WriteFlow.h"
+#include "burnlib/mmc/WriteSetup.h"
 #include "burnlib/mmc/WriteStream.h"
 
 namespace burnlib::mmc {
@@ -35,6 +36,13 @@ constexpr uint32_t kFinishLimitSeconds = 1800;
 // The next writable address depends on the write type page 05h names, so a flow that sets the
 // page reads it again afterwards; the track must still fit.
 bool RereadNextWritable(WriteContext& context);
+
+// Page 05h for one CD Mode 1 data track of this write type, test write and multisession as the
+// call asked.
+WriteParameterSettings CdDataTrackSettings(const WriteContext& context, uint8_t writeType);
+// Whole blocks one WRITE may carry under the transport's limit; 0 (the operation failed) when
+// not even one fits.
+uint32_t BlocksPerWrite(WriteContext& context, uint32_t blockSize);
 
 bool WriteCdTrackAtOnce(WriteContext& context);
 bool WriteCdSessionAtOnce(WriteContext& context);
