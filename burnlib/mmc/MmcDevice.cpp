@@ -231,9 +231,13 @@ bool MmcDevice::ExecuteImmediate(const Cdb& cdb, uint32_t limitSeconds, DataDire
 bool MmcDevice::WaitWhileBusy(uint32_t limitSeconds) {
     const uint64_t limit = uint64_t{limitSeconds} * 1000;
     uint64_t waited = 0;
+    // Most Immed operations end within moments: ask early, then back off to the usual interval.
+    uint32_t interval = kFirstPollMs;
     for (;;) {
-        Sleep(kPollIntervalMs);
-        waited += kPollIntervalMs;
+        const auto pause = static_cast<uint32_t>(std::min<uint64_t>(interval, limit - std::min(limit, waited)));
+        Sleep(pause);
+        waited += pause;
+        interval = std::min(interval * 2, kPollIntervalMs);
         if (m_pollObserver) m_pollObserver();
         if (Execute(MakeTestUnitReady(), DataDirection::None, nullptr, 0)) {
             // Some drives report ready while still finishing: ask about the disc as well.

@@ -111,6 +111,7 @@ public:
 
     static constexpr uint32_t kLongWriteResendMs = 40;
     static constexpr uint32_t kLongWriteLimitMs = 120000;
+    static constexpr uint32_t kFirstPollMs = 20;
     static constexpr uint32_t kPollIntervalMs = 500;
 
     // ---- Failures
