@@ -1,5 +1,7 @@
 #include "tests/burn/FakeLibrary.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -14,6 +16,8 @@ std::map<std::string, std::function<void()>> g_hooks;
 PSTARBURN_CALLBACK g_callback = nullptr;
 std::vector<uint8_t> g_layout;
 int g_grabberToken = 0;
+bool g_cancelled = false;
+std::condition_variable g_cancelSignal;
 
 bool Zero(const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
@@ -27,13 +31,15 @@ uint32_t Record(Call call) {
     bool fail;
     {
         std::lock_guard<std::mutex> lock(g_lock);
-        fail = g_failing.count(call.name) != 0;
+        fail = g_failing.count(call.name) != 0 || g_cancelled;
         auto found = g_hooks.find(call.name);
         if (found != g_hooks.end()) hook = found->second;
         g_calls.push_back(std::move(call));
     }
     if (hook) hook();
-    return fail ? STARBURN_ERROR_SCSI : STARBURN_OK;
+    std::lock_guard<std::mutex> lock(g_lock);
+    // A call that was running when the cancel came fails too.
+    return fail || g_cancelled ? STARBURN_ERROR_SCSI : STARBURN_OK;
 }
 
 Call Named(std::string name) {
@@ -78,6 +84,26 @@ void Reset() {
     g_hooks.clear();
     g_callback = nullptr;
     g_layout.clear();
+    g_cancelled = false;
+}
+
+bool WaitForCancel(unsigned timeoutMs) {
+    std::unique_lock<std::mutex> lock(g_lock);
+    return g_cancelSignal.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [] { return g_cancelled; });
+}
+
+bool Cancelled() {
+    std::lock_guard<std::mutex> lock(g_lock);
+    return g_cancelled;
+}
+
+void MarkCancelled() {
+    {
+        std::lock_guard<std::mutex> lock(g_lock);
+        g_cancelled = true;
+    }
+    g_cancelSignal.notify_all();
 }
 
 void Fail(const std::string& name) {
@@ -158,11 +184,13 @@ uint32_t StarBurn_CdvdBurnerGrabber_CreateEx(STARBURN_GRABBER* grabber, char* te
 
 void StarBurn_Destroy(STARBURN_GRABBER* grabber) {
     Record(Named(*grabber == fakelib::Grabber() ? "Destroy" : "Destroy(unknown)"));
+    fakelib::MarkCancelled();
     *grabber = nullptr;
 }
 
 void StarBurn_CdvdBurnerGrabber_Cancel(STARBURN_GRABBER grabber) {
     Record(Named(grabber == fakelib::Grabber() ? "Cancel" : "Cancel(unknown)"));
+    fakelib::MarkCancelled();
 }
 
 uint32_t StarBurn_CdvdBurnerGrabber_GetBUP(STARBURN_GRABBER, char* text, uint32_t, uint32_t*,

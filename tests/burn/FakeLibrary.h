@@ -29,6 +29,10 @@ void Fail(const std::string& name);
 // Runs inside the named call before it returns (the worker is then inside the library).
 void OnCall(const std::string& name, std::function<void()> hook);
 std::vector<Call> Calls();
+// Blocks (inside a hook) until the drive object is cancelled or released; false on timeout.
+bool WaitForCancel(unsigned timeoutMs = 15000);
+// After a cancel every call fails, as on a drive object made for burning.
+bool Cancelled();
 std::vector<std::string> CallNames();
 // The progress callback given to the create call.
 PSTARBURN_CALLBACK ProgressCallback();
