@@ -43,6 +43,8 @@ HWND PageWindow(CPSQuillfire& sheet, int index) {
 
 // Presses Next and waits until the page of that index is shown.
 bool NextTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
+    // The burning page offers Next only once its burn (here without a drive) has ended.
+    if (!PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); })) return false;
     driver.Press(PSBTN_NEXT);
     return PollUntil([&] {
         HWND page = PageWindow(sheet, index);
