@@ -160,6 +160,9 @@ TEST_F(BurningPage, ASuccessfulBurnShowsItsRowsAndHandsTheSuccessText) {
         EXPECT_TRUE(driver.IsButtonEnabled(kButtonCancel));
         EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(driver.ActivePage(), IDC_BURN_PERCENT)));
         EXPECT_EQ(driver.ControlText(IDC_BURN_PERCENT), "0%");
+        // Pictures for the eye, once the page has had time to paint (not assertions).
+        ::Sleep(400);
+        SaveScreenshot(ScreenshotPath("BurningPage.Running"));
         ::SetEvent(release);
         ASSERT_TRUE(PollUntil([&] { return Ended(driver); }));
 
@@ -181,6 +184,8 @@ TEST_F(BurningPage, ASuccessfulBurnShowsItsRowsAndHandsTheSuccessText) {
         ASSERT_TRUE(NextToFinish(driver, sheet));
         EXPECT_EQ(driver.ControlText(IDC_FINISH_RESULT), "Quillfire Wizard has successfully finished!");
         EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonFinish); }));
+        ::Sleep(400);
+        SaveScreenshot(ScreenshotPath("BurningPage.Completion"));
         EXPECT_FALSE(driver.IsButtonEnabled(kButtonBack));
         driver.Press(PSBTN_FINISH);
         EXPECT_TRUE(PollUntil([&] { return !driver.IsOpen(); }));
