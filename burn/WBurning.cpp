@@ -149,6 +149,8 @@ void CWBurning::AddLogRow(const std::string& text, WPARAM kind) {
     }
     int index = m_log.InsertItem(m_log.GetItemCount(), time);
     m_log.SetItemText(index, 1, text);
+    // The newest row stays in view, so the burn's progress can be followed without scrolling.
+    m_log.Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
 }
 
 LRESULT CWBurning::OnBurnWriting(WPARAM, LPARAM) {
