@@ -21,6 +21,7 @@
 #include "burnlib/api/VirtualDeviceProvider.h"
 #include "burnlib/virtual/Catalog.h"
 #include "burnlib/virtual/VirtualRecorder.h"
+#include "framework/WinApp.h"
 #include "res/resource.h"
 #include "tests/gui/WizardRun.h"
 
@@ -405,14 +406,22 @@ TEST_F(Burn, TheTitleBarCloseWhileWritingIsRefusedAndTheBurnGoesOn) {
     RunWizard(sheet, [&](WizardDriver& driver) {
         ASSERT_TRUE(StartBurn(driver, sheet));
         ASSERT_TRUE(PollUntil([&] { return sheet.m_pageBurning.IsBurning() != 0; }, 30000));
-        driver.SendSystemCommand(SC_CLOSE);
-        HWND box = WaitForDialogOfThread(m_uiThread);
-        ASSERT_NE(box, nullptr);
-        MessageBoxInfo info = ReadMessageBox(box);
-        EXPECT_EQ(info.text, "Sorry, cannot close application now. Please wait for burning completion");
-        EXPECT_EQ(info.buttons, (std::vector<int>{IDOK}));
-        EXPECT_FALSE(info.hasIcon);
-        PressDialogButton(box, IDOK);
+        // The low four bits of a system command are the system's own; they change nothing.
+        for (UINT command : {UINT{SC_CLOSE}, UINT{SC_CLOSE | 2}}) {
+            SCOPED_TRACE(command);
+            driver.SendSystemCommand(command);
+            HWND box = WaitForDialogOfThread(m_uiThread);
+            ASSERT_NE(box, nullptr);
+            MessageBoxInfo info = ReadMessageBox(box);
+            EXPECT_EQ(info.text,
+                      "Sorry, cannot close application now. Please wait for burning completion");
+            EXPECT_EQ(info.caption, AfxGetApp()->GetAppName());
+            EXPECT_EQ(info.buttons, (std::vector<int>{IDOK}));
+            EXPECT_FALSE(info.hasIcon);
+            PressDialogButton(box, IDOK);
+            ASSERT_TRUE(PollUntil([&] { return !::IsWindow(box); }));
+            EXPECT_TRUE(driver.IsOpen());
+        }
         ASSERT_TRUE(PollUntil([&] { return Ended(driver); }, 60000));
         EXPECT_TRUE(driver.IsOpen());
         EXPECT_EQ(ResultText(driver, sheet), "Quillfire Wizard has successfully finished!");
