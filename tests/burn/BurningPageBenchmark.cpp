@@ -8,36 +8,11 @@
 #include <cstring>
 #include <thread>
 
-#include "app/WizardPage.h"
-#include "burn/PPFinish.h"
-#include "burn/WBurning.h"
-#include "res/resource.h"
+#include "tests/burn/BurnWizard.h"
 #include "tests/burn/FakeLibrary.h"
 #include "tests/gui/StallProbe.h"
 #include "tests/gui/WizardDriver.h"
 
-namespace {
-class BurnWizard : public CWizardSheet {
-public:
-    BurnWizard() : CWizardSheet("Quillfire Wizard", nullptr, 1) {
-        AddPage(&m_summary);
-        AddPage(&m_pageBurning);
-        AddPage(&m_pageFinish);
-        m_psh.dwFlags |= PSH_WIZARD97 | PSH_HEADER | PSH_WATERMARK | PSH_HASHELP;
-        m_psh.pszbmWatermark = MAKEINTRESOURCEA(IDB_WATERMARK);
-        m_psh.pszbmHeader = MAKEINTRESOURCEA(IDB_HEADER);
-        std::strcpy(m_imagePath, "C:\\image.iso");
-        std::strcpy(m_selectedDevice.m_deviceName, "CdRom0");
-        m_selectedDevice.m_accessKind = kAccessByName;
-        m_burningMode = 2;
-        m_sendOpc = true;
-    }
-    void ShowHelp() override {}
-    CWizardPage m_summary{IDD_SUMMARY, IDS_SUMMARY_TITLE, IDS_SUMMARY_SUBTITLE};
-    CWBurning m_pageBurning;
-    CPPFinish m_pageFinish;
-};
-}  // namespace
 
 int main() {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_ANIMATE_CLASS};
@@ -52,7 +27,8 @@ int main() {
             ::Sleep(1);
         }
     });
-    BurnWizard sheet;
+    // Opened on the burning page itself: the burn starts with the wizard.
+    burntest::BurnWizard sheet(1);
     double worst = 0;
     long probes = 0;
     DWORD uiThread = ::GetCurrentThreadId();

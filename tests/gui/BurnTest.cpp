@@ -162,6 +162,12 @@ bool Contains(const std::vector<std::string>& rows, const std::string& row) {
     return std::find(rows.begin(), rows.end(), row) != rows.end();
 }
 
+// STARBURN_ERROR_NOT_STARTED once the library has been shut down.
+uint32_t FindDevices() {
+    return StarBurn_FindDevice(STARBURN_DEVICE_TYPE_CDVD, 0, [](uint32_t, void*, void*, void*) {},
+                               nullptr);
+}
+
 HWND FindWaitDialog() {
     for (HWND window : WindowsOfProcess(::GetCurrentProcessId())) {
         char caption[64] = {};
@@ -194,6 +200,7 @@ TEST_F(Burn, DiscAtOnceWithPowerCalibrationWritesTheImageAndEjects) {
     EXPECT_TRUE(m_recorder->TrayOpen());
     EXPECT_EQ(m_recorder->ReadUserData(0, 600), m_imageBytes);
     EXPECT_EQ(Calls("StarBurn_DownShut"), 1u);
+    EXPECT_EQ(FindDevices(), STARBURN_ERROR_NOT_STARTED);
 }
 
 TEST_F(Burn, TrackAtOnceInTestModeLeavesTheDiscBlankAndLogsTheSessionClosed) {
@@ -264,6 +271,7 @@ TEST_F(Burn, AFailureAtAFatalStepEndsWithItsTextAndTheErrorResult) {
         });
         // The library stays started; the page released the drive object it had.
         EXPECT_EQ(Calls("StarBurn_DownShut"), 0u);
+        EXPECT_EQ(FindDevices(), STARBURN_OK);
         EXPECT_EQ(Calls("StarBurn_Destroy"), std::string(c.name) == "create" ? 0u : 1u);
         EXPECT_EQ(Calls("StarBurn_CdvdBurnerGrabber_Eject"), 0u);
     }
