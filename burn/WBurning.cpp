@@ -3,7 +3,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "app/WizardMessages.h"
 #include "burn/BurnSession.h"

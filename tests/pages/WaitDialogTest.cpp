@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "app/WizardMessages.h"
 #include "pages/WaitThread.h"
 #include "res/resource.h"
+#include "tests/gui/WizardDriver.h"
 
 namespace {
 
@@ -120,6 +122,13 @@ int ThreadsOfProcess() {
     return count;
 }
 
+// A picture of the screen for the eye, once the dialog has had time to paint (not an assertion).
+void SavePicture(const char* name) {
+    PumpUntil([] { return false; }, 400);
+    const char* dir = std::getenv("QF_SCREENSHOT_DIR");
+    if (dir && *dir) SaveScreenshot(std::string(dir) + "\\" + name + ".bmp");
+}
+
 }  // namespace
 
 TEST(WaitDialog, ShowsCentredOverTheWizardWithItsTextsWhileTheCreatorIsBlocked) {
@@ -202,6 +211,7 @@ TEST(WaitDialog, CancelReportsOnceToTheOwnerAndLeavesTheDialogOpen) {
     EXPECT_TRUE(ItemVisible(dialog, IDC_WAIT_CANCELLING));
     EXPECT_EQ(TextOf(::GetDlgItem(dialog, IDC_WAIT_CANCELLING)), "Canceling...");
     EXPECT_FALSE(::IsWindowEnabled(cancel));
+    SavePicture("WaitDialog.Cancelling");
     // A second click and the Escape key find nothing to cancel any more.
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     PumpUntil([] { return false; }, 300);
