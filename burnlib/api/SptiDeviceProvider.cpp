@@ -1,11 +1,7 @@
-// The program's drives on Windows: the CD/DVD devices \\.\CdRom0 .. \\.\CdRom19.
-#include <windows.h>
+#include "burnlib/api/SptiDeviceProvider.h"
 
 #include <cstdio>
-#include <cstring>
-
-#include "burnlib/api/DeviceProvider.h"
-#include "burnlib/transport/SptiTransport.h"
+#include <utility>
 
 namespace burnlib {
 
@@ -13,31 +9,22 @@ namespace {
 
 constexpr int kDeviceNames = 20;
 
-// The letter whose DOS device is \Device\<name>; the first one from A wins.
-char LetterOf(const std::string& name) {
-    const std::string target = "\\Device\\" + name;
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const char dosName[3] = {letter, ':', '\0'};
-        char buffer[512] = {};
-        if (QueryDosDeviceA(dosName, buffer, 511) != 0 && target == buffer) return letter;
-    }
-    return 0;
-}
-
 class SptiDeviceProvider final : public DeviceProvider {
 public:
+    explicit SptiDeviceProvider(SptiSystemCalls system) : m_system(std::move(system)) {}
+
     std::vector<DeviceEntry> Enumerate() override {
         std::vector<DeviceEntry> entries;
         for (int n = 0; n < kDeviceNames; ++n) {
             char name[32];
             std::snprintf(name, sizeof name, "CdRom%d", n);
             DWORD error = 0;
-            std::unique_ptr<SptiTransport> transport = SptiTransport::Open(name, &error);
+            std::unique_ptr<SptiTransport> transport = SptiTransport::Open(name, &error, m_system);
             if (!transport) continue;
             DeviceEntry entry;
             entry.name = name;
             if (!transport->GetAddress(&entry.address)) continue;
-            entry.dosLetter = LetterOf(name);
+            entry.dosLetter = SptiDriveLetter(name, m_system);
             entries.push_back(entry);
         }
         return entries;
@@ -46,7 +33,7 @@ public:
     std::unique_ptr<ScsiTransport> OpenByName(const std::string& name,
                                               OpenFailure* failure) override {
         DWORD error = 0;
-        std::unique_ptr<SptiTransport> transport = SptiTransport::Open(name, &error);
+        std::unique_ptr<SptiTransport> transport = SptiTransport::Open(name, &error, m_system);
         if (!transport) {
             failure->systemError = error;
             failure->text = "CreateFile \\\\.\\" + name + " failed: system error " +
@@ -54,12 +41,15 @@ public:
         }
         return transport;
     }
+
+private:
+    SptiSystemCalls m_system;
 };
 
 }  // namespace
 
-std::shared_ptr<DeviceProvider> CreateDefaultDeviceProvider() {
-    return std::make_shared<SptiDeviceProvider>();
+std::shared_ptr<DeviceProvider> MakeSptiDeviceProvider(SptiSystemCalls system) {
+    return std::make_shared<SptiDeviceProvider>(std::move(system));
 }
 
 }  // namespace burnlib

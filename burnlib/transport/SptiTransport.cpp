@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace burnlib {
 
@@ -42,28 +43,56 @@ ScsiResult ResultFromCommandBlock(const SptiCommandBlock& block, bool ioctlSucce
     return r;
 }
 
-std::unique_ptr<SptiTransport> SptiTransport::Open(const std::string& name, DWORD* systemError) {
+SptiSystemCalls SptiSystemCalls::Real() {
+    SptiSystemCalls calls;
+    calls.createFile = &CreateFileA;
+    calls.deviceIoControl = &DeviceIoControl;
+    calls.closeHandle = &CloseHandle;
+    calls.queryDosDevice = &QueryDosDeviceA;
+    return calls;
+}
+
+char SptiDriveLetter(const std::string& name, const SptiSystemCalls& system) {
+    if (name.size() == 2 && name[1] == ':') {
+        const char letter = static_cast<char>(name[0] & ~0x20);
+        return letter >= 'A' && letter <= 'Z' ? letter : 0;
+    }
+    if (!system.queryDosDevice) return 0;
+    const std::string target = "\\Device\\" + name;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const char dosName[3] = {letter, ':', '\0'};
+        char buffer[512] = {};
+        if (system.queryDosDevice(dosName, buffer, sizeof buffer - 1) != 0 && target == buffer)
+            return letter;
+    }
+    return 0;
+}
+
+std::unique_ptr<SptiTransport> SptiTransport::Open(const std::string& name, DWORD* systemError,
+                                                   const SptiSystemCalls& system) {
     const std::string path = "\\\\.\\" + name;
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+    HANDLE handle = system.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         *systemError = GetLastError();
         return nullptr;
     }
     *systemError = 0;
-    std::unique_ptr<SptiTransport> transport(new SptiTransport(handle));
+    std::unique_ptr<SptiTransport> transport(new SptiTransport(handle, name, system));
     transport->QueryAdapter();
     transport->m_bounce =
         VirtualAlloc(nullptr, transport->m_maxTransfer, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     return transport;
 }
 
-SptiTransport::SptiTransport(HANDLE handle) : m_handle(handle) {}
+SptiTransport::SptiTransport(HANDLE handle, std::string name, const SptiSystemCalls& system)
+    : m_system(system), m_name(std::move(name)), m_handle(handle) {}
 
 SptiTransport::~SptiTransport() {
+    ReleaseExclusiveAccess();
     if (m_bounce != nullptr) VirtualFree(m_bounce, 0, MEM_RELEASE);
-    CloseHandle(m_handle);
+    m_system.closeHandle(m_handle);
 }
 
 void SptiTransport::QueryAdapter() {
@@ -72,8 +101,8 @@ void SptiTransport::QueryAdapter() {
     query.QueryType = PropertyStandardQuery;
     STORAGE_ADAPTER_DESCRIPTOR descriptor = {};
     DWORD returned = 0;
-    if (!DeviceIoControl(m_handle, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
-                         &descriptor, sizeof descriptor, &returned, nullptr) ||
+    if (!m_system.deviceIoControl(m_handle, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                                  &descriptor, sizeof descriptor, &returned, nullptr) ||
         returned < offsetof(STORAGE_ADAPTER_DESCRIPTOR, AlignmentMask) + sizeof(ULONG))
         return;  // keep 64 KiB, no alignment: what every adapter manages
     uint64_t max = descriptor.MaximumTransferLength;
@@ -99,8 +128,9 @@ ScsiResult SptiTransport::Execute(const ScsiRequest& request) {
     SptiCommandBlock block;
     PrepareCommandBlock(request, hasData ? buffer : nullptr, &block);
     DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(m_handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block,
-                                    &block, sizeof block, &returned, nullptr);
+    const BOOL ok = m_system.deviceIoControl(m_handle, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block,
+                                             sizeof block, &block, sizeof block, &returned,
+                                             nullptr);
     const DWORD error = ok ? 0 : GetLastError();
     ScsiResult result = ResultFromCommandBlock(block, ok != FALSE, error,
                                                hasData ? request.dataLength : 0);
@@ -113,8 +143,8 @@ bool SptiTransport::GetAddress(ScsiAddress* address) const {
     SCSI_ADDRESS a = {};
     a.Length = sizeof a;
     DWORD returned = 0;
-    if (!DeviceIoControl(m_handle, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &a, sizeof a, &returned,
-                         nullptr))
+    if (!m_system.deviceIoControl(m_handle, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &a, sizeof a,
+                                  &returned, nullptr))
         return false;
     address->port = a.PortNumber;
     address->bus = a.PathId;

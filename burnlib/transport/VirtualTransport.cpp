@@ -6,6 +6,7 @@ namespace burnlib {
 
 namespace {
 // The Windows codes the pass-through ioctl fails with, so callers see what SPTI would give them.
+constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorInvalidParameter = 87;
 }  // namespace
@@ -13,6 +14,32 @@ constexpr uint32_t kErrorInvalidParameter = 87;
 VirtualTransport::VirtualTransport(std::shared_ptr<ScsiTarget> target, ScsiAddress address,
                                    uint32_t maxTransferLength)
     : m_target(std::move(target)), m_address(address), m_maxTransferLength(maxTransferLength) {}
+
+VirtualTransport::~VirtualTransport() { ReleaseExclusiveAccess(); }
+
+// Another opener holding the drive refuses the claim as the system refuses a second exclusive
+// lock: access denied.
+bool VirtualTransport::AcquireExclusiveAccess(uint32_t* systemError, bool* taken) {
+    *taken = false;
+    if (!m_target) {
+        *systemError = kErrorInvalidHandle;
+        return false;
+    }
+    if (!m_target->ClaimExclusive(this)) {
+        *systemError = kErrorAccessDenied;
+        return false;
+    }
+    *systemError = 0;
+    *taken = true;
+    m_exclusive = true;
+    return true;
+}
+
+void VirtualTransport::ReleaseExclusiveAccess() {
+    if (!m_exclusive) return;
+    m_exclusive = false;
+    if (m_target) m_target->ReleaseExclusive(this);
+}
 
 // Requests the pass-through layer itself would refuse never reach the drive.
 ScsiResult VirtualTransport::Execute(const ScsiRequest& request) {

@@ -98,6 +98,18 @@ ScsiResult VirtualRecorder::Execute(const ScsiRequest& request) {
     return Dispatch(request);
 }
 
+bool VirtualRecorder::ClaimExclusive(const void* owner) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_exclusiveOwner != nullptr && m_exclusiveOwner != owner) return false;
+    m_exclusiveOwner = owner;
+    return true;
+}
+
+void VirtualRecorder::ReleaseExclusive(const void* owner) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_exclusiveOwner == owner) m_exclusiveOwner = nullptr;
+}
+
 // The bytes the drive moves in the data phase of a command whose result is GOOD: the allocation
 // length of a data-in command, the parameter list length of a data-out one.
 uint32_t VirtualRecorder::DataPhaseLength(const ScsiRequest& r) const {

@@ -26,6 +26,9 @@ public:
     VirtualRecorder& operator=(const VirtualRecorder&) = delete;
 
     ScsiResult Execute(const ScsiRequest& request) override;
+    // One opener at a time holds the drive, as a real drive's exclusive lock allows.
+    bool ClaimExclusive(const void* owner) override;
+    void ReleaseExclusive(const void* owner) override;
 
     // The user puts a disc in (tray closed afterwards) or takes it out.
     void InsertMedium(Medium medium);
@@ -151,6 +154,7 @@ private:
     uint32_t m_writeRequest;
     std::vector<Fault> m_faults;
     uint64_t m_commandCount = 0;
+    const void* m_exclusiveOwner = nullptr;
     std::array<uint64_t, 256> m_opcodeCounts{};
 };
 

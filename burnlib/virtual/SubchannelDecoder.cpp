@@ -1,8 +1,8 @@
-#include "tests/rawdecoder/RawDecoder.h"
+#include "burnlib/virtual/RawDecoder.h"
 
-#include "tests/rawdecoder/Text.h"
+#include "burnlib/virtual/RawDecoderText.h"
 
-namespace rawdecoder {
+namespace burnlib::rawdecoder {
 
 using detail::Bcd;
 using detail::Hex;
@@ -99,4 +99,4 @@ Check DecodeBlock(std::span<const uint8_t> raw, Block* out) {
     return DecodeSubchannel(raw.subspan(kSectorSize), &out->q);
 }
 
-}  // namespace rawdecoder
+}  // namespace burnlib::rawdecoder

@@ -1,10 +1,10 @@
-#include "tests/rawdecoder/RawDecoder.h"
+#include "burnlib/virtual/RawDecoder.h"
 
 #include <cstdio>
 
-#include "tests/rawdecoder/Text.h"
+#include "burnlib/virtual/RawDecoderText.h"
 
-namespace rawdecoder {
+namespace burnlib::rawdecoder {
 
 using detail::Bcd;
 using detail::Hex;
@@ -55,13 +55,20 @@ std::string ToString(const Msf& msf) {
     return text;
 }
 
+// The recorder runs this over every raw block, so the eight shifts of each byte value are done
+// once, bit by bit, into a table.
 uint32_t Edc(std::span<const uint8_t> bytes) {
+    static const std::array<uint32_t, 256> table = [] {
+        std::array<uint32_t, 256> out{};
+        for (uint32_t value = 0; value < 256; ++value) {
+            uint32_t crc = value;
+            for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xD8018001u : 0u);
+            out[value] = crc;
+        }
+        return out;
+    }();
     uint32_t crc = 0;
-    for (uint8_t b : bytes) {
-        crc ^= b;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ ((crc & 1) ? 0xD8018001u : 0u);
-    }
+    for (uint8_t b : bytes) crc = (crc >> 8) ^ table[(crc ^ b) & 0xFF];
     return crc;
 }
 
@@ -159,4 +166,4 @@ Check DecodeSector(std::span<const uint8_t> raw, Sector* out) {
     return Check::Pass();
 }
 
-}  // namespace rawdecoder
+}  // namespace burnlib::rawdecoder

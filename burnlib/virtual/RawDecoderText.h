@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-namespace rawdecoder::detail {
+namespace burnlib::rawdecoder::detail {
 
 inline std::string Hex(uint8_t b) {
     char text[4];
@@ -19,4 +19,4 @@ inline bool Bcd(uint8_t b, int* value) {
     return true;
 }
 
-}  // namespace rawdecoder::detail
+}  // namespace burnlib::rawdecoder::detail
