@@ -325,7 +325,9 @@ TEST_F(BurnSessionTest, AFatalStepEndsTheBurnWithItsTextAndNothingAfterIt) {
         }
         EXPECT_EQ(Find(fakelib::Calls(), "DownShut"), nullptr);
         // The write is never announced after a failure before it.
-        if (std::string(c.failing) != "DiscAtOncePQFromFile") EXPECT_EQ(page.m_callsAtWriting, 0u);
+        if (std::string(c.failing) != "DiscAtOncePQFromFile") {
+            EXPECT_EQ(page.m_callsAtWriting, 0u);
+        }
     }
 }
 
