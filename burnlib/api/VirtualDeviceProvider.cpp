@@ -1,6 +1,11 @@
 #include "burnlib/api/VirtualDeviceProvider.h"
 
 #include <cstdlib>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "burnlib/transport/VirtualTransport.h"
 #include "burnlib/virtual/Catalog.h"
@@ -73,7 +78,7 @@ std::shared_ptr<DeviceProvider> MakeVirtualDeviceProvider(
     return MakeTargetDeviceProvider(std::move(targets), std::move(letters));
 }
 
-std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* line) {
+std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* line, const char* discsFolder) {
     std::vector<VirtualDriveSpec> specs;
     std::string error;
     if (!ParseDriveSet(line != nullptr ? line : kDefaultVirtualDrives, &specs, &error)) {
@@ -83,15 +88,46 @@ std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* li
     }
     std::vector<std::shared_ptr<ScsiTarget>> targets;
     std::vector<char> letters;
-    for (const VirtualDriveSpec& drive : specs) {
-        targets.push_back(std::make_shared<VirtualRecorder>(drive.model, drive.medium));
+    for (size_t i = 0; i < specs.size(); ++i) {
+        const VirtualDriveSpec& drive = specs[i];
+        auto recorder = std::make_shared<VirtualRecorder>(drive.model, drive.medium);
+        if (discsFolder != nullptr && *discsFolder != 0)
+            recorder->SetStoreFolder(discsFolder, drive.driveLetter != 0 ? drive.driveLetter
+                                                                         : static_cast<char>('0' + i % 10));
+        targets.push_back(std::move(recorder));
         letters.push_back(drive.driveLetter);
     }
     return MakeTargetDeviceProvider(std::move(targets), std::move(letters));
 }
 
+std::string VirtualDiscsFolder(const char* setting, const std::string& programFolder) {
+    // Windows cannot hold an empty variable, so "-" says "keep nothing" there.
+    if (setting != nullptr) return std::string(setting) == "-" ? std::string() : std::string(setting);
+    if (programFolder.empty()) return {};
+    return (std::filesystem::path(programFolder) / "VirtualDiscs").string();
+}
+
+namespace {
+
+// The folder of the running program.
+std::string ProgramFolder() {
+#ifdef _WIN32
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    return std::filesystem::path(path).parent_path().string();
+#else
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.parent_path().string();
+#endif
+}
+
+}  // namespace
+
 std::shared_ptr<DeviceProvider> CreateDefaultDeviceProvider() {
-    return MakeVirtualDeviceProviderFromLine(std::getenv("QUILLFIRE_VIRTUAL_DRIVES"));
+    const std::string discs = VirtualDiscsFolder(std::getenv("QUILLFIRE_VIRTUAL_DISCS"), ProgramFolder());
+    return MakeVirtualDeviceProviderFromLine(std::getenv("QUILLFIRE_VIRTUAL_DRIVES"), discs.c_str());
 }
 
 }  // namespace burnlib

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "burnlib/api/DeviceProvider.h"
@@ -21,6 +22,14 @@ std::shared_ptr<DeviceProvider> MakeTargetDeviceProvider(
 
 // The drives QuillfireVirtual.exe offers: QUILLFIRE_VIRTUAL_DRIVES, or the default set when it is
 // unset. A value that cannot be parsed gives no drives and says why in ConfigurationError().
-std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* line);
+// With a discs folder each drive keeps its disc there (VirtualRecorder::SetStoreFolder), named
+// by its drive letter, or by its index (0, 1, ...) when it has none; null or empty: discs live in
+// temporary files and are gone with the program.
+std::shared_ptr<DeviceProvider> MakeVirtualDeviceProviderFromLine(const char* line,
+                                                                  const char* discsFolder = nullptr);
+
+// Where QuillfireVirtual.exe keeps its discs: QUILLFIRE_VIRTUAL_DISCS when set ("-" or empty:
+// nowhere), else the folder "VirtualDiscs" beside the program. Empty result: keep none.
+std::string VirtualDiscsFolder(const char* setting, const std::string& programFolder);
 
 }  // namespace burnlib

@@ -49,26 +49,29 @@ uint16_t Medium::SessionCount() const {
 
 int32_t Medium::RecordedEnd() const {
     if (tracks.empty()) return 0;
-    const RecordedTrack& last = tracks.back();
-    return last.start + static_cast<int32_t>(last.length);
+    return tracks.back().End();
 }
 
 // A CD session ends with a lead-out and the next begins with a lead-in and a pregap: 6750 + 4500
-// + 150 blocks after the first session, 2250 + 4500 + 150 after later ones. DVD session gaps are
-// not modelled; the next track starts at the next 16-block (ECC block) boundary.
+// + 150 blocks after the first session, 2250 + 4500 + 150 after later ones. Inside an open CD
+// session a Track-at-Once track is followed by its 2 run-out blocks and the next track's 150-block
+// pregap. DVD session gaps are not modelled; the next track starts at the next 16-block (ECC
+// block) boundary.
 int32_t Medium::NextTrackStart() const {
     if (tracks.empty()) return 0;
     const int32_t end = RecordedEnd();
     if (Family() == MediumFamily::Cd) {
-        if (state == DiscState::Blank) return 0;
+        if (lastSessionOpen) return end + 2 + 150;
         return end + (SessionCount() == 1 ? 11400 : 6900);
     }
     return (end + 15) / 16 * 16;
 }
 
 bool Medium::HasInvisibleTrack() const {
-    return profile != kProfileNone && !notReady && IsSequentialProfile(profile) &&
-           state != DiscState::Closed && tracks.size() < 99 && NextTrackStart() < LastPossibleLeadOut();
+    if (profile == kProfileNone || notReady || !IsSequentialProfile(profile) || state == DiscState::Closed)
+        return false;
+    if (LastTrackGrowing()) return true;
+    return tracks.size() < 99 && NextTrackStart() < LastPossibleLeadOut();
 }
 
 }  // namespace burnlib

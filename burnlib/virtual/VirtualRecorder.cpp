@@ -1,6 +1,7 @@
 #include "burnlib/virtual/VirtualRecorder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -16,17 +17,27 @@ namespace {
 enum : uint8_t {
     kOpTestUnitReady = 0x00,
     kOpRequestSense = 0x03,
+    kOpFormatUnit = 0x04,
     kOpInquiry = 0x12,
     kOpStartStopUnit = 0x1B,
     kOpPreventAllow = 0x1E,
+    kOpReadFormatCapacities = 0x23,
     kOpReadCapacity = 0x25,
+    kOpRead10 = 0x28,
+    kOpWrite10 = 0x2A,
+    kOpSynchronizeCache = 0x35,
     kOpReadToc = 0x43,
     kOpGetConfiguration = 0x46,
     kOpReadDiscInformation = 0x51,
     kOpReadTrackInformation = 0x52,
+    kOpReserveTrack = 0x53,
+    kOpSendOpc = 0x54,
     kOpModeSelect10 = 0x55,
     kOpModeSense10 = 0x5A,
+    kOpCloseTrackSession = 0x5B,
     kOpReadBufferCapacity = 0x5C,
+    kOpSendCueSheet = 0x5D,
+    kOpBlank = 0xA1,
     kOpGetPerformance = 0xAC,
     kOpSetStreaming = 0xB6,
     kOpSetCdSpeed = 0xBB,
@@ -48,8 +59,7 @@ uint8_t CdbLengthOfGroup(uint8_t opcode) {
 
 }  // namespace
 
-// What each command is, the data phase it has, and what it needs. The write family adds its rows
-// here.
+// What each command is, the data phase it has, and what it needs.
 const VirtualRecorder::CommandEntry VirtualRecorder::kCommands[] = {
     {kOpTestUnitReady, Phase::None, Needs::Nothing, false, &VirtualRecorder::TestUnitReady},
     {kOpRequestSense, Phase::In, Needs::Nothing, true, &VirtualRecorder::RequestSense},
@@ -68,6 +78,16 @@ const VirtualRecorder::CommandEntry VirtualRecorder::kCommands[] = {
     {kOpGetPerformance, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::GetPerformance},
     {kOpSetStreaming, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::SetStreaming},
     {kOpSetCdSpeed, Phase::None, Needs::Nothing, false, &VirtualRecorder::SetCdSpeed},
+    {kOpWrite10, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::Write10},
+    {kOpRead10, Phase::In, Needs::ReadyMedium, false, &VirtualRecorder::Read10},
+    {kOpSynchronizeCache, Phase::None, Needs::ReadyMedium, false, &VirtualRecorder::SynchronizeCache},
+    {kOpCloseTrackSession, Phase::None, Needs::ReadyMedium, false, &VirtualRecorder::CloseTrackSession},
+    {kOpSendCueSheet, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::SendCueSheet},
+    {kOpSendOpc, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::SendOpc},
+    {kOpReserveTrack, Phase::None, Needs::ReadyMedium, false, &VirtualRecorder::ReserveTrack},
+    {kOpFormatUnit, Phase::Out, Needs::ReadyMedium, false, &VirtualRecorder::FormatUnit},
+    {kOpReadFormatCapacities, Phase::In, Needs::Nothing, false, &VirtualRecorder::ReadFormatCapacities},
+    {kOpBlank, Phase::None, Needs::ReadyMedium, false, &VirtualRecorder::Blank},
 };
 
 const VirtualRecorder::CommandEntry* VirtualRecorder::FindCommand(uint8_t opcode) {
@@ -82,6 +102,11 @@ VirtualRecorder::VirtualRecorder(DriveModel model, Medium medium)
     m_writePage = DefaultWritePage();
 }
 
+VirtualRecorder::~VirtualRecorder() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    SaveState();
+}
+
 // The latency is waited out before the lock, so a command from another transport (a cancel, a
 // status poll) is not held up for the whole latency of this one.
 ScsiResult VirtualRecorder::Execute(const ScsiRequest& request) {
@@ -92,10 +117,42 @@ ScsiResult VirtualRecorder::Execute(const ScsiRequest& request) {
     }
     if (latency.count() > 0) std::this_thread::sleep_for(latency);
 
-    std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_commandCount;
-    ++m_opcodeCounts[request.cdb[0]];
-    return Dispatch(request);
+    ScsiResult result;
+    std::chrono::microseconds pacing{0};
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_commandCount;
+        ++m_opcodeCounts[request.cdb[0]];
+        m_opcode = request.cdb[0];
+        const std::string before = m_lastRefusal;
+        m_lastRefusal.clear();
+        result = Dispatch(request);
+        if (result.Good()) {
+            m_lastRefusal = before;
+        } else if (m_lastRefusal.empty()) {
+            char text[64];
+            if (!result.delivered)
+                std::snprintf(text, sizeof text, "command %02Xh: transport error %u (host buffer or direction)",
+                              request.cdb[0], result.systemError);
+            else
+                std::snprintf(text, sizeof text, "command %02Xh: %02X/%02X/%02X", request.cdb[0],
+                              result.SenseKey(), result.Asc(), result.Ascq());
+            m_lastRefusal = text;
+        }
+        pacing = m_pacingDue;
+        m_pacingDue = std::chrono::microseconds(0);
+    }
+    // Paced writes take their time outside the lock, as a drive busy writing still answers polls.
+    if (pacing.count() > 0) std::this_thread::sleep_for(pacing);
+    return result;
+}
+
+ScsiResult VirtualRecorder::Refuse(uint8_t key, uint8_t asc, uint8_t ascq, std::string why) {
+    char text[48];
+    std::snprintf(text, sizeof text, "command %02Xh: %02X/%02X/%02X", m_opcode, key, asc, ascq);
+    m_lastRefusal = text;
+    if (!why.empty()) m_lastRefusal += ": " + why;
+    return ScsiResult::Check(key, asc, ascq);
 }
 
 bool VirtualRecorder::ClaimExclusive(const void* owner) {
@@ -125,6 +182,12 @@ uint32_t VirtualRecorder::DataPhaseLength(const ScsiRequest& r) const {
     case kOpGetPerformance:  // 16-byte descriptors for the types the drive answers
         return cdb[10] == 0x00 || cdb[10] == 0x03 ? 8u + 16u * Get16(&cdb[8]) : 0u;
     case kOpSetStreaming: return Get16(&cdb[9]);
+    case kOpWrite10: return Get16(&cdb[7]) * WriteBlockSize();
+    case kOpRead10: return Get16(&cdb[7]) * 2048u;
+    case kOpSendCueSheet: return Get24(&cdb[6]);
+    case kOpSendOpc: return Get16(&cdb[7]);
+    case kOpReadFormatCapacities: return Get16(&cdb[7]);
+    case kOpFormatUnit: return (cdb[1] & 0x10) ? 12u : 0u;  // header and one format descriptor
     default: return 0;
     }
 }
@@ -141,6 +204,10 @@ ScsiResult VirtualRecorder::CheckDataPhase(const CommandEntry& entry, const Scsi
     if (hostMovesData && r.direction != expected) return ScsiResult::SystemFailure(kErrorIoDevice);
     const uint32_t length = DataPhaseLength(r);
     if (length > 0 && (r.direction != expected || r.data == nullptr || r.dataLength < length))
+        return ScsiResult::SystemFailure(kErrorIoDevice);
+    // Written blocks are counted by the command block and sized by the write parameters: any
+    // other amount of data means the host and the drive disagree about the blocks.
+    if (r.cdb[0] == kOpWrite10 && hostMovesData && r.dataLength != length)
         return ScsiResult::SystemFailure(kErrorIoDevice);
     return ScsiResult::Ok(0);
 }
@@ -184,9 +251,7 @@ ScsiResult VirtualRecorder::Dispatch(const ScsiRequest& request) {
     return (this->*entry->handler)(request);
 }
 
-ScsiResult VirtualRecorder::Fail(uint8_t key, uint8_t asc, uint8_t ascq) {
-    return ScsiResult::Check(key, asc, ascq);
-}
+ScsiResult VirtualRecorder::Fail(uint8_t key, uint8_t asc, uint8_t ascq) { return Refuse(key, asc, ascq, {}); }
 
 // A disc the drive cannot read (a BD in a DVD drive) is reported as an incompatible medium with
 // the not-ready key and no current profile, as drives do when the disc fails to identify.
@@ -219,9 +284,22 @@ std::vector<uint8_t> VirtualRecorder::TakeParameters(const ScsiRequest& request)
     return std::vector<uint8_t>(request.data, request.data + length);
 }
 
+// A disc put in or taken out ends whatever was being written; with a store folder the files
+// follow the disc now in the drive.
 void VirtualRecorder::MediumChanged() {
     if (m_model.unitAttentionOnMediumChange) m_unitAttention = true;
     ResetSpeeds();
+    EndSimulation();
+    m_mastering.reset();
+    m_busyPolls = 0;
+    if (!m_storeFolder.empty() && m_medium.profile != kProfileNone) {
+        m_rawStore.reset();
+        std::error_code ignored;
+        std::filesystem::remove(StorePath(".raw"), ignored);
+        std::filesystem::remove(StorePath(".txt"), ignored);
+        if (!m_medium.userData) std::filesystem::remove(StorePath(".iso"), ignored);
+        SaveState();
+    }
 }
 
 void VirtualRecorder::InsertMedium(Medium medium) {

@@ -10,10 +10,15 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "burnlib/transport/ScsiTransport.h"
+#include "burnlib/virtual/DiscStore.h"
 #include "burnlib/virtual/DriveModel.h"
 #include "burnlib/virtual/Medium.h"
 
@@ -24,6 +29,7 @@ public:
     VirtualRecorder(DriveModel model, Medium medium);
     VirtualRecorder(const VirtualRecorder&) = delete;
     VirtualRecorder& operator=(const VirtualRecorder&) = delete;
+    ~VirtualRecorder() override;
 
     ScsiResult Execute(const ScsiRequest& request) override;
     // One opener at a time holds the drive, as a real drive's exclusive lock allows.
@@ -54,6 +60,28 @@ public:
     bool RemovalPrevented() const;
     // The write parameters page (05h) as the host last set it, from its page code byte on.
     std::vector<uint8_t> WriteParametersPage() const;
+
+    // Faults of the write side, each firing once. A WRITE whose blocks cover lba fails with a
+    // write error (03/0C/00); finds the disc gone (06/28/00 for it, 02/3A for what follows); or
+    // meets a buffer underrun (03/0C/09) unless page 05 has BUFE set, when the drive recovers.
+    void InjectWriteError(int32_t lba);
+    void InjectMediumRemovalDuringWrite(int32_t lba);
+    void InjectUnderrun(int32_t lba);
+    // The next SEND OPC INFORMATION fails with a power calibration error (03/73/03).
+    void InjectOpcError();
+    // WRITE then takes as long as the current write speed needs for its data (off by default).
+    void SetWriteSpeedPacing(bool on);
+    // Why the last refused command was refused, in words; empty when none was.
+    std::string LastRefusal() const;
+
+    // The user data on the disc, 2048-byte blocks from lba (never-written blocks read as zeros).
+    std::vector<uint8_t> ReadUserData(int32_t lba, uint32_t blocks) const;
+    // Keeps the disc in files of the folder: <letter>.iso (user data from block 0), <letter>.raw
+    // and <letter>.txt (the raw blocks of a raw write and where they start), <letter>.state. A
+    // state left there by an earlier recorder with a disc of the same kind is taken over: the
+    // disc is the one written then. StoreError() says what went wrong with the folder, if anything.
+    void SetStoreFolder(std::string folder, char letter);
+    std::string StoreError() const;
 
 private:
     struct Fault {
@@ -135,8 +163,53 @@ private:
     std::vector<uint8_t> CapabilitiesPage() const;
     ScsiResult CheckWritePage(const uint8_t* page, size_t length);
 
-    // The write family (WRITE, SYNCHRONIZE CACHE, CLOSE TRACK/SESSION, cue sheet, blanking and
-    // formatting) joins as a file of its own with its rows in the command table.
+    // Writing and reading back (VirtualRecorderWrite.cpp).
+    ScsiResult Write10(const ScsiRequest& r);
+    ScsiResult Read10(const ScsiRequest& r);
+    ScsiResult SynchronizeCache(const ScsiRequest& r);
+    uint32_t WriteBlockSize() const;
+    bool WritePageApplies() const;  // CD and DVD-R media follow page 05; the others ignore it
+    // The disc writes go to: a copy that is thrown away during a test write.
+    Medium& Working();
+    void EndSimulation();
+    ScsiResult CheckWriteFaults(int32_t lba, uint32_t blocks);
+    ScsiResult WriteSequential(Medium& m, int32_t lba, uint32_t blocks, const uint8_t* data);
+    ScsiResult WriteAnywhere(Medium& m, int32_t lba, uint32_t blocks, const uint8_t* data);
+    ScsiResult StoreUserData(Medium& m, int32_t lba, uint32_t blocks, const uint8_t* data);
+    RecordedTrack* TrackWithNextWritable(Medium& m, int32_t lba);
+    RecordedTrack& OpenNewTrack(Medium& m, uint32_t reserved);
+    void CloseTrack(Medium& m, RecordedTrack& t);
+    // Closes the open session; finalizes the disc unless appendable is set and room is left.
+    void CloseSession(Medium& m, bool appendable);
+    bool MultiSessionAppendable() const { return (m_writePage[3] >> 6) == 3; }
+    // TEST UNIT READY answers 02/04/ascq this many more times (an Immed operation finishing).
+    void StartBusy(uint8_t ascq);
+
+    // Tracks, sessions, calibration, blanking and formatting (VirtualRecorderSession.cpp).
+    ScsiResult CloseTrackSession(const ScsiRequest& r);
+    ScsiResult ReserveTrack(const ScsiRequest& r);
+    ScsiResult SendOpc(const ScsiRequest& r);
+    ScsiResult Blank(const ScsiRequest& r);
+    ScsiResult FormatUnit(const ScsiRequest& r);
+    ScsiResult ReadFormatCapacities(const ScsiRequest& r);
+
+    // Session-at-once and raw writing (VirtualRecorderMastering.cpp).
+    struct Mastering;
+    ScsiResult SendCueSheet(const ScsiRequest& r);
+    ScsiResult WriteMastered(Medium& m, int32_t lba, uint32_t blocks, const uint8_t* data);
+    ScsiResult WriteRaw(Medium& m, int32_t lba, uint32_t blocks, const uint8_t* data);
+    // After SYNCHRONIZE CACHE: a finished session-at-once or raw write closes its session.
+    void FinishMastering(Medium& m);
+    uint32_t MasteredBlockSize() const;
+
+    // Files of the disc (VirtualRecorderPersistence.cpp).
+    bool EnsureUserStore(Medium& m);
+    void SaveState();
+    std::filesystem::path StorePath(const char* extension) const;
+    void AppendRawBlocks(int32_t first, uint32_t blocks, uint32_t blockSize, const uint8_t* data);
+
+    // Refusals with their reason for LastRefusal().
+    ScsiResult Refuse(uint8_t key, uint8_t asc, uint8_t ascq, std::string why);
 
     static const CommandEntry kCommands[];
 
@@ -156,6 +229,26 @@ private:
     uint64_t m_commandCount = 0;
     const void* m_exclusiveOwner = nullptr;
     std::array<uint64_t, 256> m_opcodeCounts{};
+
+    enum class WriteFaultKind : uint8_t { WriteError, MediumRemoval, Underrun };
+    struct WriteFault {
+        WriteFaultKind kind;
+        int32_t lba;
+    };
+    std::vector<WriteFault> m_writeFaults;
+    bool m_opcFault = false;
+    bool m_pacing = false;
+    std::chrono::microseconds m_pacingDue{0};  // slept after the command, outside the lock
+    uint8_t m_opcode = 0;                      // of the command being answered
+    std::string m_lastRefusal;
+    uint32_t m_busyPolls = 0;
+    uint8_t m_busyAscq = 0;
+    std::optional<Medium> m_simulation;  // the disc as a test write leaves it; the real one stays
+    std::shared_ptr<Mastering> m_mastering;
+    std::string m_storeFolder;  // empty: the disc lives in a temporary file
+    char m_storeLetter = 0;
+    std::string m_storeError;
+    std::shared_ptr<DiscStore> m_rawStore;
 };
 
 }  // namespace burnlib

@@ -62,8 +62,13 @@ std::vector<RecordedTrack> VirtualRecorder::TocTracks() const {
         whole.length = m_medium.capacityBlocks;
         return {whole};
     }
-    if (m_medium.state == DiscState::Blank) return {};
-    return m_medium.tracks;
+    // The tracks of an open session are only in the PMA until the session is closed.
+    std::vector<RecordedTrack> tracks = m_medium.tracks;
+    if (m_medium.lastSessionOpen) {
+        const uint16_t open = m_medium.SessionCount();
+        std::erase_if(tracks, [&](const RecordedTrack& t) { return t.session == open; });
+    }
+    return tracks;
 }
 
 // ---- READ DISC INFORMATION
@@ -74,8 +79,12 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
     const bool cd = m.Family() == MediumFamily::Cd;
     const bool overwritable = IsOverwritableProfile(m.profile);
     const bool invisible = m.HasInvisibleTrack();
-    const uint8_t lastTrack = m.LastTrackNumber();
     const uint16_t sessions = m.SessionCount();
+    auto firstTrackOf = [&](uint16_t session) {
+        for (size_t i = 0; i < m.tracks.size(); ++i)
+            if (m.tracks[i].session == session) return static_cast<uint16_t>(i + 1);
+        return static_cast<uint16_t>(m.tracks.size() + 1);
+    };
 
     uint8_t status = 0;         // b3-2 last session state, b1-0 disc status
     uint16_t sessionCount = 1, firstInLast = 1, lastInLast = 1;
@@ -83,20 +92,22 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
         status = 0x0E;
     } else if (overwritable) {
         status = (m.profile == kProfileDvdPlusRw && m.backgroundFormat == 0) ? 0x00 : 0x0F;
+    } else if (m.tracks.empty() && !IsRomProfile(m.profile)) {
+        status = 0x00;
+    } else if (m.lastSessionOpen) {
+        status = 0x05;  // an incomplete session on an incomplete disc
+        sessionCount = sessions;
+        firstInLast = firstTrackOf(sessions);
+        lastInLast = static_cast<uint16_t>(invisible ? m.InvisibleTrackNumber() : m.tracks.size());
     } else if (IsRomProfile(m.profile) || m.state == DiscState::Closed || !invisible) {
         status = 0x0E;
         sessionCount = std::max<uint16_t>(sessions, 1);
-        lastInLast = std::max<uint8_t>(lastTrack, 1);
-        firstInLast = lastInLast;
-        for (size_t i = 0; i < m.tracks.size(); ++i)
-            if (m.tracks[i].session == sessionCount) {
-                firstInLast = static_cast<uint16_t>(i + 1);
-                break;
-            }
-    } else if (m.state == DiscState::Appendable) {
+        lastInLast = std::max<uint8_t>(m.LastTrackNumber(), 1);
+        firstInLast = std::min(firstTrackOf(sessionCount), lastInLast);
+    } else {
         status = 0x01;  // the last (empty) session is the one to be written
         sessionCount = static_cast<uint16_t>(sessions + 1);
-        firstInLast = lastInLast = static_cast<uint16_t>(lastTrack + 1);
+        firstInLast = lastInLast = static_cast<uint16_t>(m.InvisibleTrackNumber());
     }
 
     std::vector<uint8_t> data(34, 0);
@@ -112,14 +123,18 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
     data[10] = static_cast<uint8_t>(firstInLast >> 8);
     data[11] = static_cast<uint8_t>(lastInLast >> 8);
     if (invisible) {
+        // The lead-in of the session being written, or of the next one.
+        int32_t sessionStart = m.NextTrackStart();
+        if (m.lastSessionOpen) sessionStart = m.tracks[firstTrackOf(sessions) - 1].start;
         if (cd) {
-            const int32_t leadIn = m.state == DiscState::Blank ? m.atipLeadInStart : m.NextTrackStart() - 4650;
+            const bool firstSession = sessionStart == 0 || m.tracks.empty();
+            const int32_t leadIn = firstSession ? m.atipLeadInStart : sessionStart - 4650;
             const Msf a = LbaToMsf(leadIn);
             const Msf b = LbaToMsf(m.LastPossibleLeadOut());
             data[17] = a.m; data[18] = a.s; data[19] = a.f;
             data[21] = b.m; data[22] = b.s; data[23] = b.f;
         } else {
-            Put32(&data[16], static_cast<uint32_t>(m.NextTrackStart()));
+            Put32(&data[16], static_cast<uint32_t>(sessionStart));
             Put32(&data[20], static_cast<uint32_t>(m.LastPossibleLeadOut()));
         }
     } else if (!overwritable || PresentedAsComplete(m)) {
@@ -131,8 +146,8 @@ ScsiResult VirtualRecorder::ReadDiscInformation(const ScsiRequest& r) {
 
 // ---- READ TRACK INFORMATION
 
-// Track n (1-based) of the disc, the invisible track at number count + 1, or empty when there is
-// no such track.
+// Track n (1-based) of the disc, the blank invisible track at number count + 1, or empty when
+// there is no such track.
 std::vector<uint8_t> VirtualRecorder::TrackInformation(uint8_t number) const {
     const Medium& m = m_medium;
     std::vector<uint8_t> d(48, 0);
@@ -158,25 +173,41 @@ std::vector<uint8_t> VirtualRecorder::TrackInformation(uint8_t number) const {
         Put32(&d[20], 16);
         return d;
     }
-    if (number >= 1 && number <= m.tracks.size() && (m.state != DiscState::Blank || IsRomProfile(m.profile))) {
+    const bool dvd = m.Family() != MediumFamily::Cd;
+    if (number >= 1 && number <= m.tracks.size()) {
         const RecordedTrack& t = m.tracks[number - 1];
         d[3] = static_cast<uint8_t>(t.session);
         d[33] = static_cast<uint8_t>(t.session >> 8);
         d[5] = t.control & 0x0F;
-        d[6] = t.dataMode & 0x0F;
-        const bool dvd = m.Family() != MediumFamily::Cd;
-        d[7] = dvd ? 0x02 : 0x00;  // last recorded address valid on DVD/BD
         Put32(&d[8], static_cast<uint32_t>(t.start));
-        Put32(&d[24], t.length);
-        if (dvd) Put32(&d[28], static_cast<uint32_t>(t.start + static_cast<int32_t>(t.length) - 1));
+        if (t.complete) {
+            d[6] = static_cast<uint8_t>((t.incremental ? 0x20 : 0) | (t.dataMode & 0x0F));
+            d[7] = dvd ? 0x02 : 0x00;  // last recorded address valid on DVD/BD
+            Put32(&d[24], t.length);
+            if (t.incremental) Put32(&d[20], 16);
+            if (dvd) Put32(&d[28], static_cast<uint32_t>(t.start + static_cast<int32_t>(t.length) - 1));
+            return d;
+        }
+        // An incomplete track: reserved, or the invisible track being written.
+        const int32_t nwa = t.NextWritable();
+        const int32_t end = t.reserved != 0 ? t.End() : m.LastPossibleLeadOut();
+        const uint32_t free = static_cast<uint32_t>(std::max(end - nwa, 0));
+        d[6] = static_cast<uint8_t>((t.reserved != 0 ? 0x80 : 0) | (t.length == 0 ? 0x40 : 0) |
+                                    (t.incremental ? 0x20 : 0) | (t.length == 0 ? 0x0F : t.dataMode & 0x0F));
+        d[7] = static_cast<uint8_t>((free > 0 ? 0x01 : 0) | (dvd && t.length > 0 ? 0x02 : 0));
+        if (free > 0) Put32(&d[12], static_cast<uint32_t>(nwa));
+        Put32(&d[16], free);
+        if (t.incremental) Put32(&d[20], 16);
+        Put32(&d[24], t.length + free);
+        if (dvd && t.length > 0) Put32(&d[28], static_cast<uint32_t>(nwa - 1));
         return d;
     }
-    if (!m.HasInvisibleTrack() || number != m.LastTrackNumber() + 1) return {};
+    if (!m.HasInvisibleTrack() || m.LastTrackGrowing() || number != m.InvisibleTrackNumber()) return {};
     const int32_t start = m.NextTrackStart();
     const uint32_t free = static_cast<uint32_t>(m.LastPossibleLeadOut() - start);
     const bool incremental = m.profile == kProfileDvdR || m.profile == kProfileDvdRwSequential ||
                              m.profile == kProfileDvdRDl;
-    const uint16_t session = m.state == DiscState::Blank ? 1 : static_cast<uint16_t>(m.SessionCount() + 1);
+    const uint16_t session = m.SessionOfNextTrack();
     d[3] = static_cast<uint8_t>(session);
     d[33] = static_cast<uint8_t>(session >> 8);
     d[5] = 0x04;
@@ -194,34 +225,35 @@ ScsiResult VirtualRecorder::ReadTrackInformation(const ScsiRequest& r) {
     const uint8_t addressType = r.cdb[1] & 0x03;
     const uint32_t value = Get32(&r.cdb[2]);
     const Medium& m = m_medium;
-    const uint32_t invisibleNumber = m.LastTrackNumber() + 1u;
+    const uint32_t invisibleNumber = m.HasInvisibleTrack() ? m.InvisibleTrackNumber() : 0;
     uint32_t number = 0;
     if (addressType == 0) {
         const int32_t lba = static_cast<int32_t>(value);
         if (IsOverwritableProfile(m.profile)) {
             if (lba >= 0 && static_cast<uint32_t>(lba) < m.capacityBlocks) number = 1;
         } else {
-            if (m.state != DiscState::Blank || IsRomProfile(m.profile))
-                for (size_t i = 0; i < m.tracks.size(); ++i)
-                    if (lba >= m.tracks[i].start &&
-                        lba < m.tracks[i].start + static_cast<int32_t>(m.tracks[i].length))
-                        number = static_cast<uint32_t>(i + 1);
-            if (number == 0 && m.HasInvisibleTrack() && lba >= m.NextTrackStart() && lba < m.LastPossibleLeadOut())
+            for (size_t i = 0; i < m.tracks.size(); ++i) {
+                const RecordedTrack& t = m.tracks[i];
+                const int32_t end = t.Growing() ? m.LastPossibleLeadOut() : t.End();
+                if (lba >= t.start && lba < end) number = static_cast<uint32_t>(i + 1);
+            }
+            if (number == 0 && invisibleNumber != 0 && !m.LastTrackGrowing() && lba >= m.NextTrackStart() &&
+                lba < m.LastPossibleLeadOut())
                 number = invisibleNumber;
         }
     } else if (addressType == 1) {
         if (value == 0xFF && RefusesInvisibleTrackNumber(m.profile)) return Fail(kSenseIllegalRequest, 0x24, 0x00);
-        number = value != 0xFF ? value : m.HasInvisibleTrack() ? invisibleNumber : 0;
+        number = value != 0xFF ? value : invisibleNumber;
     } else if (addressType == 2) {
         if (IsOverwritableProfile(m.profile)) {
             number = value == 1 ? 1 : 0;
-        } else if (value >= 1 && value <= m.SessionCount() && m.state != DiscState::Blank) {
+        } else if (value >= 1 && value <= m.SessionCount()) {
             for (size_t i = 0; i < m.tracks.size(); ++i)
                 if (m.tracks[i].session == value) {
                     number = static_cast<uint32_t>(i + 1);
                     break;
                 }
-        } else if (m.HasInvisibleTrack() && value == (m.state == DiscState::Blank ? 1u : m.SessionCount() + 1u)) {
+        } else if (invisibleNumber != 0 && value == m.SessionOfNextTrack()) {
             number = invisibleNumber;
         }
     } else {

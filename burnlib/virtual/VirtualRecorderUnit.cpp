@@ -23,7 +23,16 @@ ScsiResult VirtualRecorder::TestUnitReady(const ScsiRequest&) {
     ScsiResult condition = MediumCondition();
     if (!m_trayOpen && m_medium.Present() && !m_medium.notReady && m_medium.becomingReadyCalls > 0)
         --m_medium.becomingReadyCalls;
+    if (condition.Good() && m_busyPolls > 0) {
+        --m_busyPolls;
+        return Fail(kSenseNotReady, 0x04, m_busyAscq);
+    }
     return condition;
+}
+
+void VirtualRecorder::StartBusy(uint8_t ascq) {
+    m_busyPolls = 1;
+    m_busyAscq = ascq;
 }
 
 // Every answer carries its sense with it (autosense), and a drive clears sense data once it has

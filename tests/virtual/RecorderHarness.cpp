@@ -99,6 +99,49 @@ Answer SetCdSpeed(VirtualRecorder& r, uint16_t read, uint16_t write) {
                    static_cast<uint8_t>(write >> 8), static_cast<uint8_t>(write), 0, 0, 0, 0, 0, 0});
 }
 
+Answer Write10(VirtualRecorder& r, int32_t lba, uint16_t blocks, const std::vector<uint8_t>& data) {
+    const uint32_t a = static_cast<uint32_t>(lba);
+    return Out(r, {0x2A, 0, static_cast<uint8_t>(a >> 24), static_cast<uint8_t>(a >> 16), static_cast<uint8_t>(a >> 8),
+                   static_cast<uint8_t>(a), 0, static_cast<uint8_t>(blocks >> 8), static_cast<uint8_t>(blocks), 0},
+               data);
+}
+
+Answer Read10(VirtualRecorder& r, int32_t lba, uint16_t blocks) {
+    const uint32_t a = static_cast<uint32_t>(lba);
+    return In(r, {0x28, 0, static_cast<uint8_t>(a >> 24), static_cast<uint8_t>(a >> 16), static_cast<uint8_t>(a >> 8),
+                  static_cast<uint8_t>(a), 0, static_cast<uint8_t>(blocks >> 8), static_cast<uint8_t>(blocks), 0},
+              blocks * 2048u);
+}
+
+Answer SynchronizeCache(VirtualRecorder& r, bool immed) {
+    return Out(r, {0x35, static_cast<uint8_t>(immed ? 0x02 : 0), 0, 0, 0, 0, 0, 0, 0, 0});
+}
+
+Answer Close(VirtualRecorder& r, uint8_t function, uint16_t track, bool immed) {
+    return Out(r, {0x5B, static_cast<uint8_t>(immed ? 1 : 0), function, 0, static_cast<uint8_t>(track >> 8),
+                   static_cast<uint8_t>(track), 0, 0, 0, 0});
+}
+
+Answer ReserveTrack(VirtualRecorder& r, uint32_t blocks) {
+    return Out(r, {0x53, 0, 0, 0, 0, static_cast<uint8_t>(blocks >> 24), static_cast<uint8_t>(blocks >> 16),
+                   static_cast<uint8_t>(blocks >> 8), static_cast<uint8_t>(blocks), 0});
+}
+
+Answer SetWritePage(VirtualRecorder& r, const std::function<void(std::vector<uint8_t>&)>& change) {
+    std::vector<uint8_t> page = PageOf(ModeSense(r, 0, 0x05));
+    if (page.size() < 52) return Answer{};
+    change(page);
+    return ModeSelect(r, SelectList(page));
+}
+
+std::vector<uint8_t> Blocks(int32_t first, uint32_t count, uint8_t seed) {
+    std::vector<uint8_t> data(size_t{count} * 2048u);
+    for (uint32_t b = 0; b < count; ++b)
+        for (size_t i = 0; i < 2048; ++i)
+            data[b * 2048u + i] = static_cast<uint8_t>((first + static_cast<int32_t>(b)) * 7 + seed * 13 + i);
+    return data;
+}
+
 uint16_t Be16(const std::vector<uint8_t>& d, size_t at) {
     return at + 2 <= d.size() ? static_cast<uint16_t>(d[at] << 8 | d[at + 1]) : 0;
 }

@@ -2,6 +2,7 @@
 // as long as the allocation length so the address sanitizer sees any write past it.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -39,6 +40,18 @@ Answer ReadToc(burnlib::VirtualRecorder& r, uint8_t format, bool msf, uint8_t tr
 Answer ModeSense(burnlib::VirtualRecorder& r, uint8_t pageControl, uint8_t page, uint16_t alloc = 1024);
 Answer ModeSelect(burnlib::VirtualRecorder& r, const std::vector<uint8_t>& params);
 Answer SetCdSpeed(burnlib::VirtualRecorder& r, uint16_t read, uint16_t write);
+
+// The write side.
+Answer Write10(burnlib::VirtualRecorder& r, int32_t lba, uint16_t blocks, const std::vector<uint8_t>& data);
+Answer Read10(burnlib::VirtualRecorder& r, int32_t lba, uint16_t blocks);
+Answer SynchronizeCache(burnlib::VirtualRecorder& r, bool immed = false);
+// CLOSE TRACK/SESSION with a close function (1 track, 2 session, ...) and track number.
+Answer Close(burnlib::VirtualRecorder& r, uint8_t function, uint16_t track = 0, bool immed = false);
+Answer ReserveTrack(burnlib::VirtualRecorder& r, uint32_t blocks);
+// Changes page 05 as MODE SENSE gave it and sets it with MODE SELECT.
+Answer SetWritePage(burnlib::VirtualRecorder& r, const std::function<void(std::vector<uint8_t>&)>& change);
+// Blocks of 2048 bytes that differ from block to block and from seed to seed.
+std::vector<uint8_t> Blocks(int32_t first, uint32_t count, uint8_t seed = 1);
 
 uint16_t Be16(const std::vector<uint8_t>& d, size_t at);
 uint32_t Be32(const std::vector<uint8_t>& d, size_t at);
