@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,6 +16,7 @@
 #include "burnlib/api/StarBurn.h"
 #include "burnlib/mmc/MmcDevice.h"
 #include "burnlib/mmc/Parsers.h"
+#include "burnlib/mmc/WriteFlow.h"
 
 namespace burnlib {
 
@@ -29,6 +31,14 @@ struct DriveObject {
     std::atomic<bool> destroyed{false};
     PSTARBURN_CALLBACK callback = nullptr;
     void* context = nullptr;
+
+    // Kept between the calls of one burn (guarded by callLock): what Track-At-Once left open for
+    // CloseSession, and the CD-Text items (item 0 the disc, 1..99 a track).
+    struct CdTextItem {
+        std::string title, performer;
+    };
+    mmc::OpenTrack openTrack;
+    std::map<uint32_t, CdTextItem> cdText;
 };
 
 // The error arguments of a drive call; each may be null.

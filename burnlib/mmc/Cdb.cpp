@@ -36,6 +36,10 @@ const char* CommandName(uint8_t opcode) {
         case kOpBlank: return "BLANK";
         case kOpReadCd: return "READ CD";
         case kOpReserveTrack: return "RESERVE TRACK";
+        case kOpPreventAllowMediumRemoval: return "PREVENT ALLOW MEDIUM REMOVAL";
+        case kOpReadFormatCapacities: return "READ FORMAT CAPACITIES";
+        case kOpSendOpcInformation: return "SEND OPC INFORMATION";
+        case kOpSendCueSheet: return "SEND CUE SHEET";
         default: return "SCSI command";
     }
 }
@@ -49,6 +53,7 @@ bool ChangesMedium(uint8_t opcode) {
         case kOpCloseTrackSession:
         case kOpBlank:
         case kOpReserveTrack:
+        case kOpSendCueSheet:  // the drive's write set-up; lost with a reset or a new disc
             return true;
         default:
             return false;
@@ -143,9 +148,9 @@ Cdb MakeSetStreaming(uint16_t parameterLength) {
     return c;
 }
 
-Cdb MakeWrite10(uint32_t lba, uint16_t blocks) {
+Cdb MakeWrite10(int32_t lba, uint16_t blocks) {
     Cdb c = Make(kOpWrite10, 10);
-    PutBe32(c.bytes + 2, lba);
+    PutBe32(c.bytes + 2, static_cast<uint32_t>(lba));
     PutBe16(c.bytes + 7, blocks);
     return c;
 }
@@ -161,6 +166,45 @@ Cdb MakeCloseTrackSession(bool immediate, uint8_t function, uint16_t trackNumber
     c.bytes[1] = immediate ? 0x01 : 0x00;
     c.bytes[2] = function & 0x07;
     PutBe16(c.bytes + 4, trackNumber);
+    return c;
+}
+
+Cdb MakePreventAllowMediumRemoval(bool prevent) {
+    Cdb c = Make(kOpPreventAllowMediumRemoval, 6);
+    c.bytes[4] = prevent ? 0x01 : 0x00;
+    return c;
+}
+
+Cdb MakeStartStopUnit(bool immediate, bool loadEject, bool start) {
+    Cdb c = Make(kOpStartStopUnit, 6);
+    c.bytes[1] = immediate ? 0x01 : 0x00;
+    c.bytes[4] = static_cast<uint8_t>((loadEject ? 0x02 : 0x00) | (start ? 0x01 : 0x00));
+    return c;
+}
+
+Cdb MakeSendOpc() {
+    Cdb c = Make(kOpSendOpcInformation, 10);
+    c.bytes[1] = 0x01;
+    return c;
+}
+
+Cdb MakeSendCueSheet(uint32_t bytes) {
+    Cdb c = Make(kOpSendCueSheet, 10);
+    c.bytes[6] = static_cast<uint8_t>(bytes >> 16);
+    c.bytes[7] = static_cast<uint8_t>(bytes >> 8);
+    c.bytes[8] = static_cast<uint8_t>(bytes);
+    return c;
+}
+
+Cdb MakeReadFormatCapacities(uint16_t allocation) {
+    Cdb c = Make(kOpReadFormatCapacities, 10);
+    PutBe16(c.bytes + 7, allocation);
+    return c;
+}
+
+Cdb MakeFormatUnit() {
+    Cdb c = Make(kOpFormatUnit, 6);
+    c.bytes[1] = 0x11;
     return c;
 }
 

@@ -16,6 +16,8 @@ enum : uint8_t {
     kOpFormatUnit = 0x04,
     kOpInquiry = 0x12,
     kOpStartStopUnit = 0x1B,
+    kOpPreventAllowMediumRemoval = 0x1E,
+    kOpReadFormatCapacities = 0x23,
     kOpReadCapacity = 0x25,
     kOpWrite10 = 0x2A,
     kOpSynchronizeCache = 0x35,
@@ -24,9 +26,11 @@ enum : uint8_t {
     kOpReadDiscInformation = 0x51,
     kOpReadTrackInformation = 0x52,
     kOpReserveTrack = 0x53,
+    kOpSendOpcInformation = 0x54,
     kOpModeSelect10 = 0x55,
     kOpModeSense10 = 0x5A,
     kOpCloseTrackSession = 0x5B,
+    kOpSendCueSheet = 0x5D,
     kOpBlank = 0xA1,
     kOpWrite12 = 0xAA,
     kOpGetPerformance = 0xAC,
@@ -86,10 +90,20 @@ Cdb MakeGetPerformance(uint8_t type, uint8_t dataType, uint32_t startLba,
                        uint16_t maxDescriptors);
 Cdb MakeSetCdSpeed(uint16_t readKBps, uint16_t writeKBps);
 Cdb MakeSetStreaming(uint16_t parameterLength);
-Cdb MakeWrite10(uint32_t lba, uint16_t blocks);
+// lba may be negative (lead-in, pregap): sent in two's complement.
+Cdb MakeWrite10(int32_t lba, uint16_t blocks);
 Cdb MakeSynchronizeCache(bool immediate);
 // function: 1 close track, 2 close session (and others per medium).
 Cdb MakeCloseTrackSession(bool immediate, uint8_t function, uint16_t trackNumber);
+Cdb MakePreventAllowMediumRemoval(bool prevent);
+// START STOP UNIT: loadEject with start = false opens the tray.
+Cdb MakeStartStopUnit(bool immediate, bool loadEject, bool start);
+// SEND OPC INFORMATION with DoOpc: calibrate now, no parameter list.
+Cdb MakeSendOpc();
+Cdb MakeSendCueSheet(uint32_t bytes);
+Cdb MakeReadFormatCapacities(uint16_t allocation);
+// FORMAT UNIT with a parameter list (FmtData, format code 001b).
+Cdb MakeFormatUnit();
 // READ CD of `blocks` blocks of any sector type returning only the sub-header (8 bytes per
 // Mode 2 Form 1/2 block).
 Cdb MakeReadCdSubheader(uint32_t lba, uint32_t blocks);

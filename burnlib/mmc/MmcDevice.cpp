@@ -43,13 +43,22 @@ void MmcDevice::BeginOperation() {
 void MmcDevice::EndOperation() {
     std::lock_guard<std::mutex> lock(m_cancelLock);
     m_running = false;
+    m_cancelListener = nullptr;
     m_cancel.store(false);
     m_profileKnown = false;
 }
 
 void MmcDevice::Cancel() {
     std::lock_guard<std::mutex> lock(m_cancelLock);
-    if (m_running) m_cancel.store(true);
+    if (!m_running) return;
+    m_cancel.store(true);
+    if (m_cancelListener) m_cancelListener();
+}
+
+void MmcDevice::SetCancelListener(std::function<void()> listener) {
+    std::lock_guard<std::mutex> lock(m_cancelLock);
+    m_cancelListener = std::move(listener);
+    if (m_cancelListener && m_running && m_cancel.load()) m_cancelListener();
 }
 
 MmcDevice::CleanupScope::CleanupScope(MmcDevice& device)
@@ -225,6 +234,7 @@ bool MmcDevice::WaitWhileBusy(uint32_t limitSeconds) {
     for (;;) {
         Sleep(kPollIntervalMs);
         waited += kPollIntervalMs;
+        if (m_pollObserver) m_pollObserver();
         if (Execute(MakeTestUnitReady(), DataDirection::None, nullptr, 0)) {
             // Some drives report ready while still finishing: ask about the disc as well.
             const CommandFailure before = m_failure;

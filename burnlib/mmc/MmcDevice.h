@@ -63,6 +63,10 @@ public:
     bool Cancelled() const { return m_failure.outcome == Outcome::Cancelled; }
     // A cancel reached the running operation, whether or not it has sent a command since.
     bool CancelRequested() const { return m_cancel.load(); }
+    // Called on the cancelling thread when a cancel reaches the running operation, so a wait that
+    // sends no command (an image read) ends too; at once when the cancel came already. Must not
+    // call back into this object. An empty function removes it; EndOperation does as well.
+    void SetCancelListener(std::function<void()> listener);
 
     // While one exists, commands are sent although the operation was cancelled, so a cancelled
     // write can still synchronise the cache, close, unlock the tray or restore page 05. Failures
@@ -101,6 +105,9 @@ public:
     bool WaitWhileBusy(uint32_t limitSeconds);
     // Tests make waiting instant; the default sleeps the calling thread.
     void SetSleep(std::function<void(uint32_t milliseconds)> sleep);
+    // Called at every poll of WaitWhileBusy (every kPollIntervalMs), so a caller that reports
+    // progress can show it is alive while the drive finishes. Empty removes it.
+    void SetPollObserver(std::function<void()> observer) { m_pollObserver = std::move(observer); }
 
     static constexpr uint32_t kLongWriteResendMs = 40;
     static constexpr uint32_t kLongWriteLimitMs = 120000;
@@ -129,6 +136,12 @@ public:
     bool ReadCurrentProfile(uint16_t* profile);
 
     uint32_t MaxTransferLength() const { return m_transport->MaxTransferLength(); }
+    uint32_t AlignmentMask() const { return m_transport->AlignmentMask(); }
+    // Keeps other programs off the drive while writing; see ScsiTransport.
+    bool AcquireExclusiveAccess(uint32_t* systemError, bool* taken) {
+        return m_transport->AcquireExclusiveAccess(systemError, taken);
+    }
+    void ReleaseExclusiveAccess() { m_transport->ReleaseExclusiveAccess(); }
     bool GetAddress(ScsiAddress* address) const { return m_transport->GetAddress(address); }
 
 private:
@@ -140,10 +153,12 @@ private:
     std::unique_ptr<ScsiTransport> m_transport;
     std::function<void(uint8_t)> m_onCommand;
     std::function<void(uint32_t)> m_sleep;
+    std::function<void()> m_pollObserver;
 
     std::mutex m_cancelLock;  // orders Cancel against Begin/End
     bool m_running = false;
     std::atomic<bool> m_cancel{false};
+    std::function<void()> m_cancelListener;  // guarded by m_cancelLock
     int m_cleanupDepth = 0;
     bool m_mediumWritten = false;  // this operation sent a command that changes the medium
 

@@ -1,35 +1,22 @@
 #include "burnlib/mmc/WriteModes.h"
 
 #include "burnlib/mmc/Commands.h"
+#include "burnlib/mmc/WriteSetup.h"
 
 namespace burnlib::mmc {
 
 namespace {
 
-// The page as MODE SELECT takes it: the header's mode data length and the page's PS bit are
-// reserved there.
-std::vector<uint8_t> SelectList(const std::vector<uint8_t>& reply, size_t offset) {
-    std::vector<uint8_t> list(reply.begin(), reply.begin() + offset + 2 + reply[offset + 1]);
-    list[0] = list[1] = 0;
-    list[offset] &= 0x3F;
-    return list;
-}
-
-bool SendList(MmcDevice& device, std::vector<uint8_t>& list) {
-    return device.Execute(MakeModeSelect10(static_cast<uint16_t>(list.size())),
-                          DataDirection::Out, list.data(), static_cast<uint32_t>(list.size()));
-}
-
 // One trial. *accepted tells the drive's answer; false = the probe cannot go on. *changed is
 // set when the drive's page may differ from what it was.
 bool TryWriteParameters(MmcDevice& device, const std::vector<uint8_t>& reply, size_t offset,
                         uint8_t writeType, uint8_t dataBlockType, bool* accepted, bool* changed) {
-    std::vector<uint8_t> list = SelectList(reply, offset);
+    std::vector<uint8_t> list = ModeSelectList(reply, offset);
     uint8_t* page = list.data() + offset;
     page[2] = static_cast<uint8_t>((page[2] & 0xF0) | (writeType & 0x0F));
     if (writeType == 3) page[3] &= 0xF0;  // raw: the sectors carry their own mode
     page[4] = static_cast<uint8_t>((page[4] & 0xF0) | (dataBlockType & 0x0F));
-    *accepted = SendList(device, list);
+    *accepted = SendModeSelect(device, list);
     if (*accepted) {
         *changed = true;
         return true;
@@ -82,8 +69,8 @@ bool ProbeWriteModesByTrial(MmcDevice& device, WriteModes* out) {
     // Put the page back as it was, even after a failure or a cancel; the probe still reports
     // its first failure.
     MmcDevice::CleanupScope cleanup(device);
-    std::vector<uint8_t> original = SelectList(reply, offset);
-    const bool restored = SendList(device, original);
+    std::vector<uint8_t> original = ModeSelectList(reply, offset);
+    const bool restored = SendModeSelect(device, original);
     if (!probed || !restored) return false;
     *out = w;
     return true;

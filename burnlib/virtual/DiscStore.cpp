@@ -67,7 +67,17 @@ std::shared_ptr<DiscStore> DiscStore::Open(const fs::path& path, bool truncate, 
     return store;
 }
 
+std::shared_ptr<DiscStore> DiscStore::CreateDiscarding() {
+    std::shared_ptr<DiscStore> store(new DiscStore({}, false));
+    store->m_discarding = true;
+    return store;
+}
+
 bool DiscStore::Write(uint64_t offset, const uint8_t* data, size_t bytes) {
+    if (m_discarding) {
+        m_size = std::max<uint64_t>(m_size, offset + bytes);
+        return true;
+    }
     m_file.clear();
     m_file.seekp(static_cast<std::streamoff>(offset));
     m_file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(bytes));
@@ -78,7 +88,7 @@ bool DiscStore::Write(uint64_t offset, const uint8_t* data, size_t bytes) {
 
 bool DiscStore::Read(uint64_t offset, uint8_t* data, size_t bytes) {
     std::memset(data, 0, bytes);
-    if (offset >= m_size) return true;
+    if (offset >= m_size || m_discarding) return true;
     const size_t available = static_cast<size_t>(std::min<uint64_t>(bytes, m_size - offset));
     m_file.clear();
     m_file.seekg(static_cast<std::streamoff>(offset));
@@ -86,9 +96,16 @@ bool DiscStore::Read(uint64_t offset, uint8_t* data, size_t bytes) {
     return static_cast<bool>(m_file);
 }
 
-bool DiscStore::Truncate() { return OpenStream(true); }
+bool DiscStore::Truncate() {
+    if (m_discarding) {
+        m_size = 0;
+        return true;
+    }
+    return OpenStream(true);
+}
 
 bool DiscStore::Flush() {
+    if (m_discarding) return true;
     m_file.clear();
     m_file.flush();
     return static_cast<bool>(m_file);

@@ -19,6 +19,8 @@ public:
     // The file at path, made when missing and emptied when truncate is set. Null, with *error,
     // when it cannot be opened for reading and writing.
     static std::shared_ptr<DiscStore> Open(const std::filesystem::path& path, bool truncate, std::string* error);
+    // Keeps nothing: writes only count, reads give zeros. For measuring a writer, not a disc.
+    static std::shared_ptr<DiscStore> CreateDiscarding();
 
     DiscStore(const DiscStore&) = delete;
     DiscStore& operator=(const DiscStore&) = delete;
@@ -40,6 +42,7 @@ private:
 
     std::filesystem::path m_path;
     bool m_temporary;
+    bool m_discarding = false;
     std::fstream m_file;
     uint64_t m_size = 0;
 };

@@ -82,6 +82,9 @@ public:
     // disc is the one written then. StoreError() says what went wrong with the folder, if anything.
     void SetStoreFolder(std::string folder, char letter);
     std::string StoreError() const;
+    // false: the next disc written keeps nothing (reads give zeros), so a benchmark measures the
+    // writer rather than the store.
+    void SetKeepWrittenData(bool keep);
 
 private:
     struct Fault {
@@ -248,6 +251,7 @@ private:
     std::string m_storeFolder;  // empty: the disc lives in a temporary file
     char m_storeLetter = 0;
     std::string m_storeError;
+    bool m_keepWrittenData = true;
     std::shared_ptr<DiscStore> m_rawStore;
 };
 

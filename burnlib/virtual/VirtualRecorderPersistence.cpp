@@ -17,8 +17,9 @@ fs::path VirtualRecorder::StorePath(const char* extension) const {
 bool VirtualRecorder::EnsureUserStore(Medium& m) {
     if (m.userData) return true;
     std::string error;
-    m.userData =
-        m_storeFolder.empty() ? DiscStore::CreateTemporary(&error) : DiscStore::Open(StorePath(".iso"), true, &error);
+    m.userData = !m_keepWrittenData        ? DiscStore::CreateDiscarding()
+                 : m_storeFolder.empty() ? DiscStore::CreateTemporary(&error)
+                                         : DiscStore::Open(StorePath(".iso"), true, &error);
     if (!m.userData) m_storeError = error;
     return m.userData != nullptr;
 }
@@ -107,6 +108,11 @@ void VirtualRecorder::SetStoreFolder(std::string folder, char letter) {
     fs::remove(StorePath(".raw"), code);
     fs::remove(StorePath(".txt"), code);
     SaveState();
+}
+
+void VirtualRecorder::SetKeepWrittenData(bool keep) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_keepWrittenData = keep;
 }
 
 std::string VirtualRecorder::StoreError() const {

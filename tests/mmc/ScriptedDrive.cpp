@@ -20,6 +20,19 @@ public:
         *address = burnlib::ScsiAddress{1, 0, 0, 0};
         return true;
     }
+    bool AcquireExclusiveAccess(uint32_t* systemError, bool* taken) override {
+        *systemError = 0;
+        *taken = false;
+        switch (m_drive->exclusive) {
+            case ScriptedDrive::Exclusive::Unavailable: return true;
+            case ScriptedDrive::Exclusive::HeldByAnother: *systemError = 5; return false;
+            case ScriptedDrive::Exclusive::Granted: break;
+        }
+        ++m_drive->exclusiveTaken;
+        *taken = true;
+        return true;
+    }
+    void ReleaseExclusiveAccess() override { ++m_drive->exclusiveReleased; }
 
 private:
     ScriptedDrive* m_drive;

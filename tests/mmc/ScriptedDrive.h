@@ -34,6 +34,12 @@ public:
     // Called before each command is answered (for cancelling mid-call).
     std::function<void()> beforeEach;
 
+    // Exclusive access as the system grants it through this drive's transports.
+    enum class Exclusive { Unavailable, Granted, HeldByAnother };
+    Exclusive exclusive = Exclusive::Unavailable;
+    int exclusiveTaken = 0;     // successful acquisitions
+    int exclusiveReleased = 0;
+
     burnlib::ScsiResult Execute(const burnlib::ScsiRequest& request);
 
 private:
