@@ -170,7 +170,8 @@ TEST_F(BurningPage, CancelConfirmedDuringTheWriteEndsAsCancelled) {
         ::GetWindowRect(driver.Sheet(), &s);
         EXPECT_EQ(w.left, s.left + ((s.right - s.left) - (w.right - w.left)) / 2);
         EXPECT_EQ(w.top, s.top + ((s.bottom - s.top) - (w.bottom - w.top)) / 2);
-        EXPECT_FALSE(::IsWindowEnabled(driver.Sheet()));
+        // The dialog shows first and then takes the wizard's input.
+        EXPECT_TRUE(PollUntil([&] { return !::IsWindowEnabled(driver.Sheet()); }));
         // A picture for the eye, once the dialog has had time to paint (not an assertion).
         ::Sleep(400);
         SaveScreenshot(ScreenshotPath("BurningPage.CancelWaitDialog"));
