@@ -38,10 +38,11 @@ int main() {
         WizardDriver driver(window);
         // The burn starts when the burning page shows; the probe runs from before until its end.
         StallProbe probe(window);
+        // The percentage shows from the burn's start to its end.
         PollUntil([&] { return sheet.m_pageBurning.m_hWnd != nullptr; });
-        PollUntil([&] {
-            return driver.IsButtonEnabled(kButtonNext) && !driver.IsButtonEnabled(kButtonBack);
-        }, 30000);
+        HWND label = ::GetDlgItem(sheet.m_pageBurning.m_hWnd, IDC_BURN_PERCENT);
+        PollUntil([&] { return ::IsWindowVisible(label) != FALSE; });
+        PollUntil([&] { return !::IsWindowVisible(label); }, 30000);
         probe.Stop();
         worst = probe.WorstMs();
         probes = probe.Probes();
