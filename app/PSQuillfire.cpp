@@ -7,7 +7,7 @@
 #include "res/resource.h"
 
 CPSQuillfire::CPSQuillfire(const char* caption, HWND parent, UINT startPage)
-    : CPropertySheet(caption, parent, startPage) {
+    : CWizardSheet(caption, parent, startPage) {
     AddPage(&m_pageWelcome);
     AddPage(&m_pageTransport);
     AddPage(&m_pageDevice);
@@ -23,11 +23,11 @@ CPSQuillfire::CPSQuillfire(const char* caption, HWND parent, UINT startPage)
     m_psh.hInstance = AfxGetInstanceHandle();
 }
 
-// Members go in reverse order: the state, then the pages; the library stays started.
+// The pages go, then the state; the library stays started.
 CPSQuillfire::~CPSQuillfire() = default;
 
 BOOL CPSQuillfire::OnInitDialog() {
-    CPropertySheet::OnInitDialog();
+    CWizardSheet::OnInitDialog();
     StarBurn_UpStartEx();
     ::SetForegroundWindow(m_hWnd);
 
@@ -54,17 +54,9 @@ void CPSQuillfire::OnSysCommand(UINT id, LPARAM lParam) {
         ::MessageBoxA(m_hWnd, LoadStr(IDS_CANNOT_CLOSE).c_str(), title, 0);
         return;
     }
-    CPropertySheet::OnSysCommand(id, lParam);
+    CWizardSheet::OnSysCommand(id, lParam);
 }
 
 void CPSQuillfire::ShowHelp() {
     OpenHelpFile(theApp.m_appDir);
-}
-
-CPSQuillfire* GetWizard(const CPropertyPage& page) {
-    return dynamic_cast<CPSQuillfire*>(page.GetSheet());
-}
-
-void ShowWizardHelp(const CPropertyPage& page) {
-    if (CPSQuillfire* wizard = GetWizard(page)) wizard->ShowHelp();
 }

@@ -1,16 +1,12 @@
 #include "app/WWelcome.h"
 
-#include "app/PSQuillfire.h"
 #include "res/resource.h"
 
-CWWelcome::CWWelcome() : CPropertyPage(IDD_WELCOME) {
-    HideHeader();
-    m_psp.dwFlags |= PSP_HASHELP;
-}
+CWWelcome::CWWelcome() : CWizardPage(IDD_WELCOME) {}
 
 // Runs once per run, so coming back with Back makes no second font.
 BOOL CWWelcome::OnInitDialog() {
-    CPropertyPage::OnInitDialog();
+    CWizardPage::OnInitDialog();
     m_titleFont.Attach(::CreateFontA(0, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
                                      "Verdana"));
     ::SendDlgItemMessageA(m_hWnd, IDC_WELCOME_TITLE, WM_SETFONT,
@@ -20,9 +16,5 @@ BOOL CWWelcome::OnInitDialog() {
 
 BOOL CWWelcome::OnSetActive() {
     if (CPropertySheet* sheet = GetSheet()) sheet->SetWizardButtons(PSWIZB_NEXT);
-    return CPropertyPage::OnSetActive();
-}
-
-void CWWelcome::OnHelp() {
-    ShowWizardHelp(*this);
+    return CWizardPage::OnSetActive();
 }

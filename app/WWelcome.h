@@ -1,10 +1,10 @@
 // Step 1: the exterior welcome page with its bold title.
 #pragma once
 
+#include "app/WizardPage.h"
 #include "framework/Handles.h"
-#include "framework/PropertySheet.h"
 
-class CWWelcome : public CPropertyPage {
+class CWWelcome : public CWizardPage {
 public:
     CWWelcome();
 
@@ -13,5 +13,4 @@ public:
 protected:
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
-    void OnHelp() override;
 };

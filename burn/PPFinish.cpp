@@ -1,12 +1,8 @@
 #include "burn/PPFinish.h"
 
-#include "app/PSQuillfire.h"
 #include "res/resource.h"
 
-CPPFinish::CPPFinish() : CPropertyPage(IDD_FINISH) {
-    HideHeader();
-    m_psp.dwFlags |= PSP_HASHELP;
-}
+CPPFinish::CPPFinish() : CWizardPage(IDD_FINISH) {}
 
 void CPPFinish::DoDataExchange(CDataExchange* dx) {
     DDX_Control(dx, IDC_FINISH_TITLE, m_title);
@@ -14,7 +10,7 @@ void CPPFinish::DoDataExchange(CDataExchange* dx) {
 }
 
 BOOL CPPFinish::OnInitDialog() {
-    BOOL result = CPropertyPage::OnInitDialog();
+    BOOL result = CWizardPage::OnInitDialog();
     m_titleFont.Attach(::CreateFontA(0, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                      FF_SWISS | DEFAULT_PITCH, "Verdana"));
@@ -26,9 +22,5 @@ BOOL CPPFinish::OnInitDialog() {
 BOOL CPPFinish::OnSetActive() {
     if (CPropertySheet* sheet = GetSheet()) sheet->SetWizardButtons(PSWIZB_FINISH);
     m_result.SetText(m_resultText);
-    return CPropertyPage::OnSetActive();
-}
-
-void CPPFinish::OnHelp() {
-    ShowWizardHelp(*this);
+    return CWizardPage::OnSetActive();
 }

@@ -3,11 +3,11 @@
 
 #include <string>
 
+#include "app/WizardPage.h"
 #include "framework/Controls.h"
 #include "framework/Handles.h"
-#include "framework/PropertySheet.h"
 
-class CPPFinish : public CPropertyPage {
+class CPPFinish : public CWizardPage {
 public:
     CPPFinish();
 
@@ -23,5 +23,4 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
-    void OnHelp() override;
 };

@@ -1,17 +1,9 @@
 // Step 5: write method and test mode.
 #pragma once
 
-#include <string>
+#include "app/WizardPage.h"
 
-#include "framework/PropertySheet.h"
-
-class CPPBurningMode : public CPropertyPage {
+class CPPBurningMode : public CWizardPage {
 public:
     CPPBurningMode();
-
-    std::string m_headerTitle;
-    std::string m_headerSubTitle;
-
-protected:
-    void OnHelp() override;
 };

@@ -1,17 +1,9 @@
 // Step 7: the choices, reviewed before the burn.
 #pragma once
 
-#include <string>
+#include "app/WizardPage.h"
 
-#include "framework/PropertySheet.h"
-
-class CPPBurningSummary : public CPropertyPage {
+class CPPBurningSummary : public CWizardPage {
 public:
     CPPBurningSummary();
-
-    std::string m_headerTitle;
-    std::string m_headerSubTitle;
-
-protected:
-    void OnHelp() override;
 };

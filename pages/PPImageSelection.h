@@ -1,17 +1,9 @@
 // Step 4: the image file to burn.
 #pragma once
 
-#include <string>
+#include "app/WizardPage.h"
 
-#include "framework/PropertySheet.h"
-
-class CPPImageSelection : public CPropertyPage {
+class CPPImageSelection : public CWizardPage {
 public:
     CPPImageSelection();
-
-    std::string m_headerTitle;
-    std::string m_headerSubTitle;
-
-protected:
-    void OnHelp() override;
 };

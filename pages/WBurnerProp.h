@@ -1,17 +1,9 @@
 // Step 6: write speed and power calibration.
 #pragma once
 
-#include <string>
+#include "app/WizardPage.h"
 
-#include "framework/PropertySheet.h"
-
-class CWBurnerProp : public CPropertyPage {
+class CWBurnerProp : public CWizardPage {
 public:
     CWBurnerProp();
-
-    std::string m_headerTitle;
-    std::string m_headerSubTitle;
-
-protected:
-    void OnHelp() override;
 };

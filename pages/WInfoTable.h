@@ -1,17 +1,9 @@
 // Step 3: the burning device.
 #pragma once
 
-#include <string>
+#include "app/WizardPage.h"
 
-#include "framework/PropertySheet.h"
-
-class CWInfoTable : public CPropertyPage {
+class CWInfoTable : public CWizardPage {
 public:
     CWInfoTable();
-
-    std::string m_headerTitle;
-    std::string m_headerSubTitle;
-
-protected:
-    void OnHelp() override;
 };

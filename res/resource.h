@@ -136,6 +136,7 @@
 #define IDS_SUMMARY_DAO_RAW_PW   311  // "Disc-At-Once raw PW" (summary line, no hyphen)
 #define IDS_IMAGE_FILTER         312  // "ISO image (*.iso)|*.iso||"
 #define IDS_LOG_FILE_FILTER      313  // "(*.*)|*.*||"
+#define IDS_FILE_ERROR           314  // "%s could not be written.\n%s" (path, the system's reason)
 
 // Controls of the About dialog (16).
 #define IDC_ABOUT_VERSION        1028

@@ -166,6 +166,29 @@ std::vector<std::pair<UINT, std::string>> WizardDriver::SystemMenuItems() const 
     return items;
 }
 
+// The driver runs in the wizard's process, so the control can write into this thread's buffer.
+std::vector<std::vector<std::string>> WizardDriver::ListRows(int id, int columns) const {
+    HWND list = ::GetDlgItem(ActivePage(), id);
+    std::vector<std::vector<std::string>> rows;
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+        std::vector<std::string> row;
+        for (int column = 0; column < columns; ++column) {
+            char text[1024] = {};
+            LVITEMA item{};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            ::SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i),
+                                  reinterpret_cast<LPARAM>(&item), SMTO_ABORTIFHUNG, 5000, nullptr);
+            row.emplace_back(text);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
 HWND WaitForSheetOfThread(DWORD threadId, DWORD timeoutMs) {
     HWND found = nullptr;
     PollUntil([&] { return (found = FindIn(WindowsOfThread(threadId), true)) != nullptr; }, timeoutMs);

@@ -57,6 +57,8 @@ public:
     void Press(int psButton) const;
     void SendSystemCommand(UINT id) const;
     std::vector<std::pair<UINT, std::string>> SystemMenuItems() const;
+    // The texts of every row of a list view on the active page, column by column.
+    std::vector<std::vector<std::string>> ListRows(int id, int columns) const;
 
 private:
     HWND m_sheet;

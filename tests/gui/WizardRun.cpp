@@ -33,7 +33,7 @@ void CloseEverything(DWORD uiThread, WizardDriver& driver) {
 }
 }  // namespace
 
-void RunWizard(CPSQuillfire& sheet, const std::function<void(WizardDriver&)>& script) {
+void RunWizard(CPropertySheet& sheet, const std::function<void(WizardDriver&)>& script) {
     DWORD uiThread = ::GetCurrentThreadId();
     std::thread driverThread([&] {
         HWND window = WaitForSheetOfThread(uiThread);
