@@ -33,6 +33,10 @@ constexpr int kSummaryPage = 6;
 constexpr int kBurningPage = 7;
 constexpr int kFinishPage = 8;
 
+Rows LogRows(WizardDriver& driver) {
+    return driver.ListRows(IDC_BURN_LOG, 2);
+}
+
 // A recorder whose commands fail, or wait, while the burn is at one step: the worker sets the
 // row text before each step and runs the step's commands on the same thread, so the text read
 // here is the step the command belongs to.
@@ -122,6 +126,21 @@ protected:
     static bool Ended(WizardDriver& driver) {
         return driver.IsButtonEnabled(kButtonNext) && !driver.IsButtonEnabled(kButtonBack);
     }
+    static bool WaitForLastRow(WizardDriver& driver, const std::string& text,
+                               DWORD timeoutMs = kDefaultTimeoutMs) {
+        return PollUntil([&] {
+            Rows rows = LogRows(driver);
+            return !rows.empty() && rows.back()[1] == text;
+        }, timeoutMs);
+    }
+    // Cancel, the question answered Yes; true once the burn has ended.
+    bool ConfirmCancel(WizardDriver& driver) const {
+        driver.Press(PSBTN_CANCEL);
+        HWND box = WaitForDialogOfThread(m_uiThread);
+        if (box == nullptr) return false;
+        PressDialogButton(box, IDYES);
+        return PollUntil([&] { return Ended(driver); }, 30000);
+    }
     // Next after the end; the completion page's result text.
     static std::string ResultText(WizardDriver& driver, CPSQuillfire& sheet) {
         driver.Press(PSBTN_NEXT);
@@ -141,10 +160,6 @@ protected:
     uint32_t m_pacedSpeed = 0;
     DWORD m_uiThread = ::GetCurrentThreadId();
 };
-
-Rows LogRows(WizardDriver& driver) {
-    return driver.ListRows(IDC_BURN_LOG, 2);
-}
 
 bool IsTime(const std::string& text) {
     return std::regex_match(text, std::regex("([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]"));
@@ -306,10 +321,7 @@ TEST_F(Burn, CancelBeforeTheWriteClosesTheWizardWithoutAQuestion) {
         BurnWizard sheet(m_image, 2, false, false, 0xFFFF);
         RunWizard(sheet, [&](WizardDriver& driver) {
             ASSERT_TRUE(StartBurn(driver, sheet));
-            ASSERT_TRUE(PollUntil([&] {
-                Rows rows = LogRows(driver);
-                return !rows.empty() && rows.back()[1] == m_target->m_slowAt;
-            }));
+            ASSERT_TRUE(WaitForLastRow(driver, m_target->m_slowAt));
             driver.Press(PSBTN_CANCEL);
             EXPECT_TRUE(PollUntil([&] { return !driver.IsOpen(); }));
         });
@@ -368,15 +380,8 @@ TEST_F(Burn, CancelDuringTheSessionCloseEndsAsCancelled) {
     BurnWizard sheet(m_image, 0, false, false, 0xFFFF);
     RunWizard(sheet, [&](WizardDriver& driver) {
         ASSERT_TRUE(StartBurn(driver, sheet));
-        ASSERT_TRUE(PollUntil([&] {
-            Rows rows = LogRows(driver);
-            return !rows.empty() && rows.back()[1] == "Closing session...";
-        }, 60000));
-        driver.Press(PSBTN_CANCEL);
-        HWND box = WaitForDialogOfThread(m_uiThread);
-        ASSERT_NE(box, nullptr);
-        PressDialogButton(box, IDYES);
-        ASSERT_TRUE(PollUntil([&] { return Ended(driver); }, 30000));
+        ASSERT_TRUE(WaitForLastRow(driver, "Closing session...", 60000));
+        ASSERT_TRUE(ConfirmCancel(driver));
         Rows rows = LogRows(driver);
         EXPECT_EQ(Describe(rows, rows.size() - 3),
                   (std::vector<std::string>{"T Cancelling", "- Could not close session",
@@ -391,15 +396,8 @@ TEST_F(Burn, CancelAfterTheLastCallThatCanFailEndsAsASuccess) {
     BurnWizard sheet(m_image, 2, false, false, 0xFFFF);
     RunWizard(sheet, [&](WizardDriver& driver) {
         ASSERT_TRUE(StartBurn(driver, sheet));
-        ASSERT_TRUE(PollUntil([&] {
-            Rows rows = LogRows(driver);
-            return !rows.empty() && rows.back()[1] == "Eject";
-        }, 60000));
-        driver.Press(PSBTN_CANCEL);
-        HWND box = WaitForDialogOfThread(m_uiThread);
-        ASSERT_NE(box, nullptr);
-        PressDialogButton(box, IDYES);
-        ASSERT_TRUE(PollUntil([&] { return Ended(driver); }, 30000));
+        ASSERT_TRUE(WaitForLastRow(driver, "Eject", 60000));
+        ASSERT_TRUE(ConfirmCancel(driver));
         EXPECT_TRUE(PollUntil([&] { return FindWaitDialog() == nullptr; }));
         EXPECT_TRUE(PollUntil([&] { return ::IsWindowEnabled(driver.Sheet()) != FALSE; }));
         EXPECT_EQ(ResultText(driver, sheet), "Quillfire Wizard has successfully finished!");
