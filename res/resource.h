@@ -137,6 +137,7 @@
 #define IDS_IMAGE_FILTER         312  // "ISO image (*.iso)|*.iso||"
 #define IDS_LOG_FILE_FILTER      313  // "(*.*)|*.*||"
 #define IDS_FILE_ERROR           314  // "%s could not be written.\n%s" (path, the system's reason)
+#define IDS_SPEED_MAXIMUM        315  // "Maximum" (the drive's fastest, when it listed no speeds)
 
 // Controls of the About dialog (16).
 #define IDC_ABOUT_VERSION        1028

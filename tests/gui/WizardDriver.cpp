@@ -189,6 +189,33 @@ std::vector<std::vector<std::string>> WizardDriver::ListRows(int id, int columns
     return rows;
 }
 
+// Like ListRows, in-process only: the texts are written into this thread's buffer.
+std::vector<std::string> WizardDriver::ComboItems(int id) const {
+    HWND combo = ::GetDlgItem(ActivePage(), id);
+    std::vector<std::string> items;
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+        char text[1024] = {};
+        ::SendMessageTimeoutA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                              reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+        items.emplace_back(text);
+    }
+    return items;
+}
+
+int WizardDriver::ComboSelection(int id) const {
+    DWORD_PTR index = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(ActivePage(), id), CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG,
+                          5000, &index);
+    return static_cast<int>(static_cast<LRESULT>(index));
+}
+
+void WizardDriver::SelectComboItem(int id, int index) const {
+    ::SendMessageTimeoutA(::GetDlgItem(ActivePage(), id), CB_SETCURSEL, static_cast<WPARAM>(index),
+                          0, SMTO_ABORTIFHUNG, 5000, nullptr);
+}
+
 HWND WaitForSheetOfThread(DWORD threadId, DWORD timeoutMs) {
     HWND found = nullptr;
     PollUntil([&] { return (found = FindIn(WindowsOfThread(threadId), true)) != nullptr; }, timeoutMs);
@@ -217,6 +244,46 @@ HWND WaitForDialogOfProcess(DWORD processId, DWORD timeoutMs) {
 void PressDialogButton(HWND dialog, int id) {
     ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+namespace {
+struct ChildSearch {
+    int id;
+    const char* cls;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindChild(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    if ((search->id == 0 || ::GetDlgCtrlID(hwnd) == search->id) &&
+        (!search->cls || ClassOf(hwnd) == search->cls)) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A descendant of any depth, by control id and/or class.
+HWND FindDescendant(HWND parent, int id, const char* cls) {
+    ChildSearch search{id, cls};
+    ::EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+constexpr int kFileNameCombo = 0x47C;  // cmb13: the file-name box of explorer-style dialogs
+constexpr int kFileNameEdit = 0x480;   // edt1: the file-name box of older dialogs
+}  // namespace
+
+bool TypeIntoFileDialog(HWND dialog, const std::string& path) {
+    HWND box = nullptr;
+    if (HWND combo = FindDescendant(dialog, kFileNameCombo, nullptr))
+        box = ClassOf(combo) == "Edit" ? combo : FindDescendant(combo, 0, "Edit");
+    if (!box) box = FindDescendant(dialog, kFileNameEdit, "Edit");
+    if (!box) return false;
+    ::SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                          SMTO_ABORTIFHUNG, 5000, nullptr);
+    PressDialogButton(dialog, IDOK);
+    return true;
 }
 
 bool SaveScreenshot(const std::string& path) {

@@ -59,6 +59,10 @@ public:
     std::vector<std::pair<UINT, std::string>> SystemMenuItems() const;
     // The texts of every row of a list view on the active page, column by column.
     std::vector<std::vector<std::string>> ListRows(int id, int columns) const;
+    // The entries of a combo box on the active page, in list order, and the selected index.
+    std::vector<std::string> ComboItems(int id) const;
+    int ComboSelection(int id) const;
+    void SelectComboItem(int id, int index) const;
 
 private:
     HWND m_sheet;
@@ -71,6 +75,9 @@ HWND WaitForSheetOfProcess(DWORD processId, DWORD timeoutMs = kDefaultTimeoutMs)
 HWND WaitForDialogOfThread(DWORD threadId, DWORD timeoutMs = kDefaultTimeoutMs);
 HWND WaitForDialogOfProcess(DWORD processId, DWORD timeoutMs = kDefaultTimeoutMs);
 void PressDialogButton(HWND dialog, int id);
+// Chooses a file in an open or save dialog as a user does: types the path into its file-name
+// box and presses OK. False when the dialog has no file-name box.
+bool TypeIntoFileDialog(HWND dialog, const std::string& path);
 
 // The whole screen as a 24-bit BMP file; false when it cannot be written.
 bool SaveScreenshot(const std::string& path);
