@@ -286,6 +286,14 @@ bool TypeIntoFileDialog(HWND dialog, const std::string& path) {
     return true;
 }
 
+bool WizardDriver::ChooseFile(int browseId, const std::string& path) const {
+    DWORD uiThread = ::GetWindowThreadProcessId(m_sheet, nullptr);
+    ClickControl(browseId);
+    HWND dialog = WaitForDialogOfThread(uiThread);
+    if (!dialog || !TypeIntoFileDialog(dialog, path)) return false;
+    return PollUntil([&] { return !::IsWindowVisible(dialog); });
+}
+
 bool SaveScreenshot(const std::string& path) {
     int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
     if (width <= 0 || height <= 0) return false;

@@ -63,6 +63,9 @@ public:
     std::vector<std::string> ComboItems(int id) const;
     int ComboSelection(int id) const;
     void SelectComboItem(int id, int index) const;
+    // Clicks a browse button of the active page and chooses the path in the file dialog it
+    // opens; true once the dialog has closed.
+    bool ChooseFile(int browseId, const std::string& path) const;
 
 private:
     HWND m_sheet;

@@ -18,6 +18,8 @@ public:
     std::atomic<int> m_helpRequests{0};
 };
 
+constexpr int kImagePage = 3;
+
 struct PageExpectation {
     UINT templateId;
     const char* title;  // null: exterior page without header
@@ -41,8 +43,16 @@ HWND PageWindow(CPSQuillfire& sheet, int index) {
     return sheet.GetPage(index)->m_hWnd;
 }
 
+// The image page lets Next through only with a readable file; the test program itself is one.
+bool ChooseAnyImage(WizardDriver& driver) {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return driver.ChooseFile(IDC_BROWSE, path);
+}
+
 // Presses Next and waits until the page of that index is shown.
 bool NextTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
+    if (index == kImagePage + 1 && !ChooseAnyImage(driver)) return false;
     // The burning page offers Next only once its burn (here without a drive) has ended.
     if (!PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); })) return false;
     driver.Press(PSBTN_NEXT);

@@ -47,13 +47,6 @@ protected:
         return path;
     }
 
-    // Browse, type the path into the open dialog, OK: the dialog is gone when this returns.
-    bool Choose(WizardDriver& driver, const std::string& path) const {
-        driver.ClickControl(IDC_BROWSE);
-        HWND dialog = WaitForDialogOfThread(m_uiThread);
-        if (!dialog || !TypeIntoFileDialog(dialog, path)) return false;
-        return PollUntil([&] { return !::IsWindowVisible(dialog); });
-    }
     // The text of the message box that appears next, which is closed with OK.
     std::string TakeErrorBox() const {
         HWND box = WaitForDialogOfThread(m_uiThread);
@@ -84,14 +77,14 @@ TEST_F(ImagePage, SizesInWholeMebibytesAndNextOnlyWithAPath) {
         EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonBack); }));
         EXPECT_FALSE(driver.IsButtonEnabled(kButtonNext));
 
-        ASSERT_TRUE(Choose(driver, cdImage));
+        ASSERT_TRUE(driver.ChooseFile(IDC_BROWSE, cdImage));
         EXPECT_TRUE(PollUntil([&] {
             return driver.ControlText(IDC_IMAGE_INFO) == SizeLine("700.00", "702.00");
         })) << driver.ControlText(IDC_IMAGE_INFO);
         EXPECT_EQ(driver.ControlText(IDC_IMAGE_PATH), cdImage);
         EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); }));
 
-        ASSERT_TRUE(Choose(driver, small));
+        ASSERT_TRUE(driver.ChooseFile(IDC_BROWSE, small));
         EXPECT_TRUE(PollUntil([&] {
             return driver.ControlText(IDC_IMAGE_INFO) == SizeLine("0.00", "702.00");
         })) << driver.ControlText(IDC_IMAGE_INFO);
@@ -110,7 +103,7 @@ TEST_F(ImagePage, FileGoneSinceBrowsingIsRefusedAndALargeImagePasses) {
     sheet.m_selectedDevice.m_freeBytes = 1048576;
     RunWizard(sheet, [&](WizardDriver& driver) {
         ASSERT_TRUE(sheet.WaitForPage(driver, kImagePage));
-        ASSERT_TRUE(Choose(driver, image));
+        ASSERT_TRUE(driver.ChooseFile(IDC_BROWSE, image));
         EXPECT_TRUE(PollUntil([&] {
             return driver.ControlText(IDC_IMAGE_INFO) == SizeLine("3.00", "1.00");
         })) << driver.ControlText(IDC_IMAGE_INFO);
