@@ -10,65 +10,50 @@
 
 using Items = std::vector<std::string>;
 
-namespace {
-void SetMethods(DEVICE_RECORD& device, bool rawPW, bool pq, bool sao, bool tao) {
-    device.m_daoRawPW = rawPW;
-    device.m_daoPQ = pq;
-    device.m_sao = sao;
-    device.m_tao = tao;
-}
-}  // namespace
+struct ModeCase {
+    const char* what;
+    bool rawPW, pq, sao, tao, dvd;
+    Items offered;
+    int choose;      // entry chosen before Next; -1 keeps the default
+    int32_t stored;  // m_burningMode after Next
+};
 
-TEST(ModePage, DvdIsOfferedTrackAtOnceOnlyWhateverTheDriveReports) {
-    PageWizard sheet(kModePage);
-    SetMethods(sheet.m_selectedDevice, true, true, true, true);
-    sheet.m_selectedDevice.m_discType = 8;
-    sheet.m_selectedDevice.m_isDvdMedia = true;
-    sheet.m_burningMode = 3;
-    RunWizard(sheet, [&](WizardDriver& driver) {
-        ASSERT_TRUE(sheet.WaitForPage(driver, kModePage));
-        EXPECT_EQ(driver.ComboItems(IDC_MODE_COMBO), Items{"Track-At-Once"});
-        EXPECT_EQ(driver.ComboSelection(IDC_MODE_COMBO), 0);
-        driver.Press(PSBTN_NEXT);
-        EXPECT_TRUE(sheet.WaitForPage(driver, kOptionsPage));
-    });
-    EXPECT_EQ(sheet.m_burningMode, 0);
-}
-
-TEST(ModePage, CdMethodsInOrderOfPreferenceAndTheChosenOneStored) {
-    PageWizard sheet(kModePage);
-    SetMethods(sheet.m_selectedDevice, true, true, false, true);
-    sheet.m_burningMode = 3;
-    RunWizard(sheet, [&](WizardDriver& driver) {
-        ASSERT_TRUE(sheet.WaitForPage(driver, kModePage));
-        EXPECT_EQ(driver.ComboItems(IDC_MODE_COMBO),
-                  (Items{"Disc-At-Once raw P-W", "Disc-At-Once PQ", "Track-At-Once"}));
-        EXPECT_EQ(driver.ComboSelection(IDC_MODE_COMBO), 0);
-        driver.SelectComboItem(IDC_MODE_COMBO, 2);
-        driver.Press(PSBTN_NEXT);
-        EXPECT_TRUE(sheet.WaitForPage(driver, kOptionsPage));
-    });
-    EXPECT_EQ(sheet.m_burningMode, 0);
-}
-
-TEST(ModePage, NoMethodForTheDiscStoresNone) {
-    PageWizard sheet(kModePage);
-    SetMethods(sheet.m_selectedDevice, false, false, false, false);
-    sheet.m_burningMode = 0;
-    RunWizard(sheet, [&](WizardDriver& driver) {
-        ASSERT_TRUE(sheet.WaitForPage(driver, kModePage));
-        EXPECT_TRUE(driver.ComboItems(IDC_MODE_COMBO).empty());
-        driver.Press(PSBTN_NEXT);
-        EXPECT_TRUE(sheet.WaitForPage(driver, kOptionsPage));
-    });
-    EXPECT_EQ(sheet.m_burningMode, -1);
+// Rebuilt from the drive's flags on showing; the entry's code, not its index, is stored.
+TEST(ModePage, MethodsOfferedInOrderOfPreferenceAndTheChosenCodeStored) {
+    const ModeCase cases[] = {
+        {"DVD+R: Track-At-Once whatever the drive reports", true, true, true, true, true,
+         {"Track-At-Once"}, -1, 0},
+        {"CD-R, drive without Session-At-Once", true, true, false, true, false,
+         {"Disc-At-Once raw P-W", "Disc-At-Once PQ", "Track-At-Once"}, 2, 0},
+        {"CD-R, no method at all", false, false, false, false, false, {}, -1, -1},
+    };
+    for (const ModeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        PageWizard sheet(kModePage);
+        DEVICE_RECORD& device = sheet.m_selectedDevice;
+        device.m_daoRawPW = c.rawPW;
+        device.m_daoPQ = c.pq;
+        device.m_sao = c.sao;
+        device.m_tao = c.tao;
+        device.m_isDvdMedia = c.dvd;
+        sheet.m_burningMode = 3;
+        RunWizard(sheet, [&](WizardDriver& driver) {
+            ASSERT_TRUE(sheet.WaitForPage(driver, kModePage));
+            EXPECT_EQ(driver.ComboItems(IDC_MODE_COMBO), c.offered);
+            EXPECT_EQ(driver.ComboSelection(IDC_MODE_COMBO), c.offered.empty() ? -1 : 0);
+            if (c.choose >= 0) driver.SelectComboItem(IDC_MODE_COMBO, c.choose);
+            driver.Press(PSBTN_NEXT);
+            EXPECT_TRUE(sheet.WaitForPage(driver, kOptionsPage));
+        });
+        EXPECT_EQ(sheet.m_burningMode, c.stored);
+    }
 }
 
 // Test mode writes nothing, so OPC is forced off for it, and it stays off once test mode is left:
 // the user has to ask for it again.
 TEST(ModePage, TestModeKeptAcrossBackAndOpcStaysOffAfterLeavingIt) {
     PageWizard sheet(kModePage);
-    SetMethods(sheet.m_selectedDevice, false, false, false, true);
+    sheet.m_selectedDevice.m_tao = true;
     bool testModeSeenByOptions = false;
     RunWizard(sheet, [&](WizardDriver& driver) {
         ASSERT_TRUE(sheet.WaitForPage(driver, kModePage));
