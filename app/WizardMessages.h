@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// Device scan to the device page: the scan has ended (wParam = the device array, not waited for).
+constexpr UINT WM_DEVICES_SCANNED = WM_USER + 5;
+
 // Wait dialog: the user clicked its Cancel (sent to the owner without waiting), and the thread
 // messages that set its action text and close it.
 constexpr UINT WM_WAIT_CANCELLED = WM_USER + 12;

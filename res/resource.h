@@ -138,6 +138,7 @@
 #define IDS_LOG_FILE_FILTER      313  // "(*.*)|*.*||"
 #define IDS_FILE_ERROR           314  // "%s could not be written.\n%s" (path, the system's reason)
 #define IDS_SPEED_MAXIMUM        315  // "Maximum" (the drive's fastest, when it listed no speeds)
+#define IDS_DEVICE_GONE          320  // "The device does not answer. Check that it is connected, then click Refresh to update devices list."
 
 // Controls of the About dialog (16).
 #define IDC_ABOUT_VERSION        1028

@@ -97,6 +97,7 @@ MessageBoxInfo ReadMessageBox(HWND box) {
             DWORD_PTR icon = 0;
             ::SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
             info.hasIcon = icon != 0;
+            info.icon = reinterpret_cast<HICON>(icon);
         } else if (cls == "Static" && info.text.empty()) {
             info.text = TextOf(child);
         } else if (cls == "Button") {

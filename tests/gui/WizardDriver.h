@@ -26,6 +26,7 @@ struct MessageBoxInfo {
     std::string caption;
     std::string text;
     bool hasIcon = false;
+    HICON icon = nullptr;  // the system icon shown (compare with LoadIcon(nullptr, IDI_...))
     std::vector<int> buttons;  // ids of the visible push buttons
 };
 
