@@ -1,5 +1,6 @@
 #include "tests/reliability/Workload.h"
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -25,8 +26,11 @@ public:
             if (std::optional<burnlib::ScsiResult> answer = fault(request)) return *answer;
         return m_recorder->Execute(request);
     }
-    bool ClaimExclusive(const void* owner) override { return m_recorder->ClaimExclusive(owner); }
+    bool ClaimExclusive(const void* owner) override {
+        return !m_refuseExclusive && m_recorder->ClaimExclusive(owner);
+    }
     void ReleaseExclusive(const void* owner) override { m_recorder->ReleaseExclusive(owner); }
+    std::atomic<bool> m_refuseExclusive{false};
     void Set(Fault fault) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_fault = std::move(fault);
@@ -60,6 +64,8 @@ struct BurnWindow {
         switch (msg) {
         case WM_BURN_LOG:
             if (self) self->rows.push_back(g_logText);
+            // As the burning page does when it shows the final row of a failure.
+            if (wParam == LOG_FATAL) ReleaseBurnDrive(g_burnParams);
             return 1;
         case WM_BURN_WRITING:
             ::SetEvent(g_burnParams.m_hBurnEvent);
@@ -89,9 +95,9 @@ struct ScanWait {
 
 }  // namespace
 
-Workload::Workload(burnlib::Medium cdMedium) : m_provider(std::make_shared<drivetest::TestDeviceProvider>()) {
-    m_cdWriter = std::make_shared<burnlib::VirtualRecorder>(drivetest::CdWriter(drivetest::StandardCdSteps()),
-                                                            std::move(cdMedium));
+Workload::Workload(burnlib::Medium medium, burnlib::DriveModel model)
+    : m_provider(std::make_shared<drivetest::TestDeviceProvider>()), m_freshMedium(medium) {
+    m_cdWriter = std::make_shared<burnlib::VirtualRecorder>(std::move(model), std::move(medium));
     m_target = std::make_shared<FaultTarget>(m_cdWriter);
     m_provider->AddTarget("CdRom0", m_target);
     m_provider->Add("CdRom1", drivetest::DvdWriter({1385, 5540}), drivetest::BlankDvdPlusR());
@@ -106,6 +112,8 @@ Workload::~Workload() {
 }
 
 void Workload::SetFault(Fault fault) { m_target->Set(std::move(fault)); }
+void Workload::SetExclusiveRefused(bool refused) { m_target->m_refuseExclusive = refused; }
+void Workload::InsertFreshDisc() { m_cdWriter->InsertMedium(m_freshMedium); }
 
 int Workload::Scan() {
     StarBurn_UpStartEx();
@@ -119,7 +127,7 @@ int Workload::Scan() {
 }
 
 bool Workload::Burn(int32_t method, std::string* why) {
-    m_cdWriter->InsertMedium(drivetest::BlankCdR());
+    InsertFreshDisc();
     BurnOutcome outcome = Burn(method, m_image);
     if (!outcome.succeeded) *why = outcome.ended ? outcome.lastRow() : "the burn did not end within a minute";
     return outcome.succeeded;
@@ -169,6 +177,7 @@ BurnOutcome Workload::Burn(int32_t method, const std::string& image) {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
     ::DestroyWindow(window);
+    outcome.driveReleased = g_burnParams.m_burnGrabber == nullptr;
     g_burnParams.Reset();
     g_burnParams.m_hBurnEvent = nullptr;
     return outcome;

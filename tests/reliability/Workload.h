@@ -19,6 +19,7 @@ namespace reliability {
 struct BurnOutcome {
     bool ended = false;      // the worker finished within the time allowed
     bool succeeded = false;  // the worker reported success (the page then shows the success text)
+    bool driveReleased = false;  // no drive object of the burn was left behind
     std::vector<std::string> rows;  // every log row, in order
     std::string lastRow() const { return rows.empty() ? std::string() : rows.back(); }
 };
@@ -26,11 +27,12 @@ struct BurnOutcome {
 // Every command to the CD writer passes this first; an answer given here replaces the drive's.
 using Fault = std::function<std::optional<burnlib::ScsiResult>(const burnlib::ScsiRequest&)>;
 
-// A CD writer (CdRom0) and a DVD writer (CdRom1) on virtual recorders under the library for the
-// life of the object.
+// A writer (CdRom0, a CD writer unless given) and a DVD writer (CdRom1) on virtual recorders
+// under the library for the life of the object.
 class Workload {
 public:
-    explicit Workload(burnlib::Medium cdMedium = drivetest::BlankCdR());
+    explicit Workload(burnlib::Medium medium = drivetest::BlankCdR(),
+                      burnlib::DriveModel model = drivetest::CdWriter(drivetest::StandardCdSteps()));
     ~Workload();
     Workload(const Workload&) = delete;
     Workload& operator=(const Workload&) = delete;
@@ -40,11 +42,15 @@ public:
     // One whole burn by the burn worker (its steps, with the page's messages answered as the
     // burning page answers them) of `image` on the CD writer in write method `method` (0..3).
     BurnOutcome Burn(int32_t method, const std::string& image);
-    // The same with a fresh blank CD-R put in first and a small image of the workload's own.
+    // The same with a fresh blank disc of the first kind put in and a small image of the
+    // workload's own.
     bool Burn(int32_t method, std::string* why);
 
     burnlib::VirtualRecorder& CdWriter() { return *m_cdWriter; }
     void SetFault(Fault fault);
+    // The drive refuses to be held for this program alone, as when another program holds it.
+    void SetExclusiveRefused(bool refused);
+    void InsertFreshDisc();
     const std::string& Image() const { return m_image; }
 
 private:
@@ -52,6 +58,7 @@ private:
     std::shared_ptr<drivetest::TestDeviceProvider> m_provider;
     std::shared_ptr<burnlib::VirtualRecorder> m_cdWriter;
     std::shared_ptr<FaultTarget> m_target;
+    burnlib::Medium m_freshMedium;
     std::string m_image;
 };
 
