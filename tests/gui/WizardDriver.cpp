@@ -299,16 +299,19 @@ bool WizardDriver::SelectComboItemByKeys(int id, int index) const {
     return PollUntil([&] { return ComboSelection(id) == index; }, 5000);
 }
 
-// Windows carries CB_GETLBTEXT's text across processes itself.
+// Windows carries CB_GETLBTEXT's text across processes itself. Asked in Unicode: Wine hands an
+// ANSI caller in another process the Unicode text unconverted.
 std::vector<std::string> WizardDriver::ComboItems(int id) const {
     HWND combo = ::GetDlgItem(ActivePage(), id);
     std::vector<std::string> items;
     DWORD_PTR count = 0;
     ::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
     for (int i = 0; i < static_cast<int>(count); ++i) {
-        char text[1024] = {};
-        ::SendMessageTimeoutA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                              reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+        wchar_t wide[1024] = {};
+        ::SendMessageTimeoutW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                              reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, nullptr);
+        char text[2048] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text - 1, nullptr, nullptr);
         items.emplace_back(text);
     }
     return items;
