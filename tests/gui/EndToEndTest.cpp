@@ -287,6 +287,7 @@ TEST_F(EndToEnd, RawBurnSavesItsLogAndTheNextRunFindsTheDiscWritten) {
     for (size_t i = 0; i < devices.size(); ++i)
         if (devices[i][3] == "CD-R") cdRow = static_cast<int>(i);
     ASSERT_GE(cdRow, 0) << "no CD-R listed in the second run";
+    // Disc-At-Once puts the lead-out right after the image: the one track is the image's size.
     char size[64];
     std::snprintf(size, sizeof size, "%.2f MB", static_cast<double>(ReadFile(m_image).size()) / 1048576.0);
     EXPECT_EQ(devices[cdRow][4], size) << "the Size column of the written CD-R";
