@@ -5,6 +5,10 @@
 
 namespace burnlib::mmc {
 
+namespace {
+constexpr uint32_t kChunkTargetBytes = 1u << 20;
+}  // namespace
+
 void FailOperation(MmcDevice& device, Outcome outcome, std::string text, uint32_t systemError) {
     CommandFailure failure;
     failure.outcome = outcome;
@@ -50,7 +54,8 @@ UserBlockReader::UserBlockReader(MmcDevice& device, BlockSource& source, uint32_
       m_imageBlocks(std::min(source.Blocks(), paddedBlocks)),
       m_paddedBlocks(paddedBlocks),
       m_gather(size_t{m_maxRun} * kUserBlockSize) {
-    const uint32_t chunk = m_maxRun * kUserBlockSize;
+    const uint32_t runBytes = m_maxRun * kUserBlockSize;
+    const uint32_t chunk = runBytes * std::max<uint32_t>(1, kChunkTargetBytes / runBytes);
     m_source.Start(chunk, std::max<uint64_t>(ringBytes, uint64_t{2} * chunk));
 }
 

@@ -63,7 +63,8 @@ private:
 // until the next Take.
 class UserBlockReader {
 public:
-    // maxRun: the most blocks one Take asks for; the source is read in chunks of that size.
+    // maxRun: the most blocks one Take asks for. The source is read in chunks of whole runs, about
+    // a mebibyte each, so the reader thread and the writer meet once per chunk, not per command.
     UserBlockReader(MmcDevice& device, BlockSource& source, uint32_t maxRun, uint64_t ringBytes,
                     uint64_t paddedBlocks);
     ~UserBlockReader();
