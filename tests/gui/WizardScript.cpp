@@ -270,9 +270,11 @@ bool WizardScript::ReadSummary(std::string* text) {
 
 bool WizardScript::Burn(ListTexts* log, DWORD timeoutMs) {
     if (!NextTo(kBurningPage)) return false;
-    // Ended: only Next is left, which no moment of a running burn shows.
+    // Ended: the percentage, shown from the page's activation, is hidden again and only Next is
+    // left (the buttons alone might still be the summary's, their change being posted).
     if (!PollUntil([&] {
-            return m_driver.IsButtonEnabled(kButtonNext) && !m_driver.IsButtonEnabled(kButtonBack);
+            return !::IsWindowVisible(::GetDlgItem(m_driver.ActivePage(), IDC_BURN_PERCENT)) &&
+                   m_driver.IsButtonEnabled(kButtonNext) && !m_driver.IsButtonEnabled(kButtonBack);
         }, timeoutMs)) {
         *log = m_driver.ListRows(IDC_BURN_LOG, 2);
         return Fail("the burn did not end; last row \"" + (log->empty() ? "" : log->back()[1]) + "\"");
