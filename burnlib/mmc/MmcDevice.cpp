@@ -176,10 +176,39 @@ bool MmcDevice::ExecuteOnce(const Cdb& cdb, DataDirection direction, uint8_t* da
     return false;
 }
 
+namespace {
+// Marks a call that handles "in progress" answers itself, so Execute passes them up unchanged.
+class OwnBusyWait {
+public:
+    explicit OwnBusyWait(int& depth) : m_depth(depth) { ++m_depth; }
+    ~OwnBusyWait() { --m_depth; }
+    OwnBusyWait(const OwnBusyWait&) = delete;
+    OwnBusyWait& operator=(const OwnBusyWait&) = delete;
+
+private:
+    int& m_depth;
+};
+}  // namespace
+
 bool MmcDevice::Execute(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length,
                         uint32_t* transferred, uint32_t timeoutSeconds) {
+    uint32_t busyWaited = 0;
+    uint32_t pause = kFirstPollMs;
     for (int attempt = 0;; ++attempt) {
         if (ExecuteOnce(cdb, direction, data, length, transferred, timeoutSeconds)) return true;
+        // A drive finishing a close or a background format answers other commands "in
+        // progress" for a while; TEST UNIT READY is how that is asked, so it is never repeated.
+        if (FailedBusy() && m_ownBusyWaitDepth == 0 && cdb.bytes[0] != kOpTestUnitReady) {
+            if (busyWaited >= kLongWriteLimitMs) {
+                m_failure.text += "; the drive stayed busy";
+                return false;
+            }
+            Sleep(pause);
+            busyWaited += pause;
+            pause = std::min(pause * 2, kPollIntervalMs);
+            --attempt;
+            continue;
+        }
         // A unit attention reports an event (medium change, reset), not a fault of this command.
         if (m_failure.outcome != Outcome::CheckCondition ||
             m_failure.senseKey != kSenseUnitAttention || m_failure.deferred)
@@ -196,6 +225,7 @@ bool MmcDevice::Execute(const Cdb& cdb, DataDirection direction, uint8_t* data, 
 
 bool MmcDevice::ExecuteWrite(const Cdb& cdb, const uint8_t* data, uint32_t length,
                              uint32_t timeoutSeconds) {
+    OwnBusyWait own(m_ownBusyWaitDepth);
     uint32_t slept = 0;
     for (;;) {
         // The transport only reads an outgoing buffer.
@@ -216,6 +246,7 @@ bool MmcDevice::ExecuteImmediate(const Cdb& cdb, uint32_t limitSeconds, DataDire
                                  uint8_t* data, uint32_t length) {
     const uint64_t limit = uint64_t{limitSeconds} * 1000;
     uint64_t waited = 0;
+    OwnBusyWait own(m_ownBusyWaitDepth);
     while (!Execute(cdb, direction, data, length, nullptr, 200)) {
         if (!FailedBusy()) return false;
         if (waited >= limit) {
@@ -229,6 +260,7 @@ bool MmcDevice::ExecuteImmediate(const Cdb& cdb, uint32_t limitSeconds, DataDire
 }
 
 bool MmcDevice::WaitWhileBusy(uint32_t limitSeconds) {
+    OwnBusyWait own(m_ownBusyWaitDepth);
     const uint64_t limit = uint64_t{limitSeconds} * 1000;
     uint64_t waited = 0;
     // Most Immed operations end within moments: ask early, then back off to the usual interval.

@@ -87,7 +87,8 @@ public:
     // Sends one command with up to `length` bytes in or out; *transferred = bytes moved. A unit
     // attention is retried a few times, unless the operation has already sent a command that
     // changes the medium: then the medium or the drive's buffer changed under it and the
-    // operation ends.
+    // operation ends. A drive still busy with earlier work (02/04/07, 02/04/08) is asked again
+    // after growing pauses, for at most kLongWriteLimitMs; the calls below do their own waiting.
     bool Execute(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length,
                  uint32_t* transferred = nullptr, uint32_t timeoutSeconds = 30);
     // A WRITE: while the drive answers 02/04/08 (long write in progress, its buffer is full) the
@@ -161,6 +162,7 @@ private:
     std::atomic<bool> m_cancel{false};
     std::function<void()> m_cancelListener;  // guarded by m_cancelLock
     int m_cleanupDepth = 0;
+    int m_ownBusyWaitDepth = 0;  // inside a call that waits out "in progress" answers itself
     bool m_mediumWritten = false;  // this operation sent a command that changes the medium
 
     CommandFailure m_failure;

@@ -367,3 +367,46 @@ TEST(EngineLongOperations, ACancelEndsTheWaitUnlessItIsPartOfTheCleanup) {
     EXPECT_EQ(device.LastFailure().outcome, Outcome::Cancelled);
     device.EndOperation();
 }
+
+// A drive still finishing a close or a background format answers other commands "in progress":
+// they are asked again after growing pauses, for a bounded time, and a cancel ends the wait.
+TEST(EngineLongOperations, AsksAgainWhileTheDriveIsBusyWithEarlierWork) {
+    ScriptedDrive drive;
+    drive.On(kOpModeSense10, Sequence({kInProgress, kLongWrite, kInProgress, kGood}));
+    MmcDevice device(drive.Open());
+    SleepLog log;
+    device.SetSleep([&](uint32_t ms) { log.sleeps.push_back(ms); });
+    std::vector<uint8_t> page(8, 0xEE);
+    device.BeginOperation();
+    EXPECT_TRUE(device.Execute(MakeModeSense10(0x05, 0, 8), DataDirection::In, page.data(), 8));
+    EXPECT_EQ(drive.Count(kOpModeSense10), 4u);
+    EXPECT_EQ(log.sleeps, (std::vector<uint32_t>{MmcDevice::kFirstPollMs, 2 * MmcDevice::kFirstPollMs,
+                                                 4 * MmcDevice::kFirstPollMs}));
+    device.EndOperation();
+
+    // TEST UNIT READY is how "are you still busy" is asked: its answer goes to the caller.
+    drive.On(kOpTestUnitReady, Sequence({kInProgress, kGood}));
+    device.BeginOperation();
+    EXPECT_FALSE(device.Execute(MakeTestUnitReady(), DataDirection::None, nullptr, 0));
+    EXPECT_EQ(drive.Count(kOpTestUnitReady), 1u);
+    device.EndOperation();
+
+    // Busy for good: the wait ends, bounded, with the reason.
+    drive.On(kOpModeSense10, Sequence({kInProgress}));
+    log.sleeps.clear();
+    device.BeginOperation();
+    EXPECT_FALSE(device.Execute(MakeModeSense10(0x05, 0, 8), DataDirection::In, page.data(), 8));
+    EXPECT_NE(device.LastFailure().text.find("stayed busy"), std::string::npos);
+    EXPECT_GE(log.Total(), MmcDevice::kLongWriteLimitMs);
+    EXPECT_LT(log.Total(), MmcDevice::kLongWriteLimitMs + MmcDevice::kPollIntervalMs + 1);
+    device.EndOperation();
+
+    // The user cancels while the drive is busy: the command is not sent again.
+    const uint64_t before = drive.Count(kOpModeSense10);
+    device.SetSleep([&](uint32_t) { device.Cancel(); });
+    device.BeginOperation();
+    EXPECT_FALSE(device.Execute(MakeModeSense10(0x05, 0, 8), DataDirection::In, page.data(), 8));
+    EXPECT_EQ(device.LastFailure().outcome, Outcome::Cancelled);
+    EXPECT_EQ(drive.Count(kOpModeSense10), before + 1);
+    device.EndOperation();
+}

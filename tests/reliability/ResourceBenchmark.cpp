@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tests/reliability/ProcessFigures.h"
+#include "tests/reliability/Workload.h"
 
 using reliability::ProcessFigures;
 using reliability::Workload;
@@ -26,13 +27,13 @@ int main() {
     Print("start", ProcessFigures::Take());
     Workload work;
     std::string why;
-    if (!work.Scan() || !work.Burn(0, &why)) {
+    if (work.Scan() != 2 || !work.Burn(0, &why)) {
         std::fprintf(stderr, "warm-up failed: %s\n", why.c_str());
         return 1;
     }
     Print("1 scan, 1 burn (warm-up)", ProcessFigures::Take());
     for (int i = 1; i <= 100; ++i) {
-        if (!work.Scan()) {
+        if (work.Scan() != 2) {
             std::fprintf(stderr, "scan %d failed\n", i);
             return 1;
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/reliability/ProcessFigures.h"
+#include "tests/reliability/Workload.h"
 
 using reliability::ProcessFigures;
 using reliability::Workload;
@@ -11,11 +12,11 @@ TEST(Resources, RepeatedScansAndBurnsLeaveHandlesThreadsAndMemoryFlat) {
     Workload work;
     std::string why;
     // The first of each allocates what the process keeps for its life (string tables, heaps).
-    ASSERT_TRUE(work.Scan());
+    ASSERT_EQ(work.Scan(), 2);
     for (int32_t method = 0; method < 4; ++method) ASSERT_TRUE(work.Burn(method, &why)) << why;
     const ProcessFigures before = ProcessFigures::Take();
 
-    for (int i = 0; i < 20; ++i) ASSERT_TRUE(work.Scan()) << "scan " << i;
+    for (int i = 0; i < 20; ++i) ASSERT_EQ(work.Scan(), 2) << "scan " << i;
     for (int i = 0; i < 8; ++i) ASSERT_TRUE(work.Burn(i % 4, &why)) << "burn " << i << ": " << why;
     const ProcessFigures after = ProcessFigures::Take();
 
