@@ -119,7 +119,19 @@ bool SetBufferUnderrunProtection(MmcDevice& device, bool enable) {
     if (!ReadWritePage(device, &reply, &offset)) return false;
     if (((reply[offset + 2] & 0x40) != 0) == enable) return true;
     std::vector<uint8_t> list = ModeSelectList(reply, offset);
-    list[offset + 2] = static_cast<uint8_t>((list[offset + 2] & ~0x40) | (enable ? 0x40 : 0));
+    uint8_t* page = list.data() + offset;
+    page[2] = static_cast<uint8_t>((page[2] & ~0x40) | (enable ? 0x40 : 0));
+    // Page 05h goes back whole, and a drive checks all of it against the disc it holds: a CD
+    // write type left from before (Track-At-Once is the usual default) would refuse BUFE on a
+    // DVD. There the page takes the type every DVD writer accepts; the write sets its own later.
+    const uint8_t writeType = page[2] & 0x0F;
+    uint16_t profile = kProfileNone;
+    if ((writeType == kWriteTypeTrackAtOnce || writeType == kWriteTypeRaw) &&
+        device.ReadCurrentProfile(&profile) && profile != kProfileNone && profile != kProfileCdR &&
+        profile != kProfileCdRw && profile != kProfileCdRom) {
+        page[2] = static_cast<uint8_t>((page[2] & 0xE0) | kWriteTypeIncremental);  // no test write
+        page[4] = static_cast<uint8_t>((page[4] & 0xF0) | kBlockTypeMode1);
+    }
     return SendModeSelect(device, list);
 }
 

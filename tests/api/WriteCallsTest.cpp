@@ -111,6 +111,17 @@ TEST(WriteCalls, BufferUnderrunProtectionIsReadAndSwitchedThroughTheDrive) {
         EXPECT_EQ(GetBup(b).enabled, 0);
         EXPECT_EQ(SetBup(b, 2), STARBURN_ERROR_INVALID_PARAMETER);
     }
+    // A DVD in a writer that starts with the usual Track-At-Once page: BUFE still goes on.
+    for (const char* disc : {"dvd+r-blank", "dvd-rw-sequential", "dvd-r-blank"}) {
+        SCOPED_TRACE(disc);
+        auto recorder = Recorder("dvd-dl-writer", disc);
+        Session session(MakeVirtualDeviceProvider({recorder}));
+        Burner b;
+        ASSERT_EQ(SetBup(b, 1), STARBURN_OK) << b.errors.text;
+        EXPECT_EQ(GetBup(b).enabled, 1);
+        ASSERT_EQ(SetBup(b, 0), STARBURN_OK) << b.errors.text;
+        EXPECT_EQ(GetBup(b).enabled, 0);
+    }
     // A reader has none: supported 0, and switching it on fails.
     auto reader = Recorder("dvd-reader", "dvd-rom");
     Session session(MakeVirtualDeviceProvider({reader}));

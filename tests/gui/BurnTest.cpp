@@ -123,8 +123,11 @@ protected:
             return page && driver.ActivePage() == page && ::IsWindowVisible(page);
         });
     }
+    // The percentage shows from the page's activation to the burn's end; the wizard buttons
+    // alone could still be the summary's, their change being posted.
     static bool Ended(WizardDriver& driver) {
-        return driver.IsButtonEnabled(kButtonNext) && !driver.IsButtonEnabled(kButtonBack);
+        return !::IsWindowVisible(::GetDlgItem(driver.ActivePage(), IDC_BURN_PERCENT)) &&
+               driver.IsButtonEnabled(kButtonNext) && !driver.IsButtonEnabled(kButtonBack);
     }
     static bool WaitForLastRow(WizardDriver& driver, const std::string& text,
                                DWORD timeoutMs = kDefaultTimeoutMs) {

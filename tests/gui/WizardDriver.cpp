@@ -4,6 +4,7 @@
 #include <prsht.h>
 
 #include <cstdio>
+#include <cstring>
 
 bool PollUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     DWORD start = ::GetTickCount();
@@ -167,22 +168,97 @@ std::vector<std::pair<UINT, std::string>> WizardDriver::SystemMenuItems() const 
     return items;
 }
 
-// The driver runs in the wizard's process, so the control can write into this thread's buffer.
+namespace {
+// Room for a message's buffer in the process that owns a window. Windows carries the buffers of
+// the older controls' messages across processes itself, but not those of the common controls
+// (LVM_*): for a wizard in another process they must live in its memory.
+class ForeignBuffer {
+public:
+    ForeignBuffer(HWND owner, size_t size) : m_size(size) {
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(owner, &processId);
+        if (processId == ::GetCurrentProcessId()) {
+            m_local.assign(size, 0);
+            return;
+        }
+        m_process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                                  processId);
+        if (m_process)
+            m_remote = ::VirtualAllocEx(m_process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~ForeignBuffer() {
+        if (m_remote) ::VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE);
+        if (m_process) ::CloseHandle(m_process);
+    }
+    ForeignBuffer(const ForeignBuffer&) = delete;
+    ForeignBuffer& operator=(const ForeignBuffer&) = delete;
+
+    bool IsValid() const { return !m_local.empty() || m_remote != nullptr; }
+    // The buffer's address as the window's process sees it.
+    char* Address() { return m_remote ? static_cast<char*>(m_remote) : m_local.data(); }
+    bool Write(size_t offset, const void* data, size_t size) {
+        if (offset + size > m_size) return false;
+        if (!m_remote) {
+            std::memcpy(m_local.data() + offset, data, size);
+            return true;
+        }
+        SIZE_T done = 0;
+        return ::WriteProcessMemory(m_process, Address() + offset, data, size, &done) && done == size;
+    }
+    bool Read(size_t offset, void* data, size_t size) {
+        if (offset + size > m_size) return false;
+        if (!m_remote) {
+            std::memcpy(data, m_local.data() + offset, size);
+            return true;
+        }
+        SIZE_T done = 0;
+        return ::ReadProcessMemory(m_process, Address() + offset, data, size, &done) && done == size;
+    }
+
+private:
+    size_t m_size;
+    std::vector<char> m_local;
+    HANDLE m_process = nullptr;
+    void* m_remote = nullptr;
+};
+
+LRESULT SendWithTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// Key presses as the keyboard would queue them to the focused control.
+void PostKey(HWND hwnd, UINT key) {
+    UINT scan = ::MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+    bool extended = key == VK_HOME || key == VK_END || key == VK_UP || key == VK_DOWN;
+    LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (extended ? (1 << 24) : 0);
+    ::PostMessageA(hwnd, WM_KEYDOWN, key, down);
+    ::PostMessageA(hwnd, WM_KEYUP, key, down | (1u << 30) | (1u << 31));
+}
+}  // namespace
+
 std::vector<std::vector<std::string>> WizardDriver::ListRows(int id, int columns) const {
     HWND list = ::GetDlgItem(ActivePage(), id);
     std::vector<std::vector<std::string>> rows;
-    DWORD_PTR count = 0;
-    ::SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
-    for (int i = 0; i < static_cast<int>(count); ++i) {
+    constexpr size_t kTextSize = 1024;
+    ForeignBuffer buffer(list, sizeof(LVITEMA) + kTextSize);
+    if (!list || !buffer.IsValid()) return rows;
+    int count = static_cast<int>(SendWithTimeout(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
         std::vector<std::string> row;
         for (int column = 0; column < columns; ++column) {
-            char text[1024] = {};
             LVITEMA item{};
             item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = sizeof text;
-            ::SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i),
-                                  reinterpret_cast<LPARAM>(&item), SMTO_ABORTIFHUNG, 5000, nullptr);
+            item.pszText = buffer.Address() + sizeof(LVITEMA);
+            item.cchTextMax = kTextSize;
+            char text[kTextSize] = {};
+            buffer.Write(0, &item, sizeof item);
+            buffer.Write(sizeof item, text, 1);
+            SendWithTimeout(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i),
+                            reinterpret_cast<LPARAM>(buffer.Address()));
+            buffer.Read(sizeof item, text, kTextSize);
+            text[kTextSize - 1] = 0;
             row.emplace_back(text);
         }
         rows.push_back(std::move(row));
@@ -190,16 +266,52 @@ std::vector<std::vector<std::string>> WizardDriver::ListRows(int id, int columns
     return rows;
 }
 
-// Like ListRows, in-process only: the texts are written into this thread's buffer.
+int WizardDriver::ListSelection(int id) const {
+    return static_cast<int>(SendWithTimeout(::GetDlgItem(ActivePage(), id), LVM_GETNEXTITEM,
+                                            static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void WizardDriver::FocusControl(int id) const {
+    HWND page = ActivePage();
+    ::PostMessageA(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(page, id)), TRUE);
+}
+
+bool WizardDriver::IsControlEnabled(int id) const {
+    HWND control = ::GetDlgItem(ActivePage(), id);
+    return control && ::IsWindowEnabled(control);
+}
+
+bool WizardDriver::SelectListRowByKeys(int id, int row) const {
+    HWND list = ::GetDlgItem(ActivePage(), id);
+    if (!list) return false;
+    FocusControl(id);
+    PostKey(list, VK_HOME);
+    for (int i = 0; i < row; ++i) PostKey(list, VK_DOWN);
+    return PollUntil([&] { return ListSelection(id) == row; }, 5000);
+}
+
+bool WizardDriver::SelectComboItemByKeys(int id, int index) const {
+    HWND combo = ::GetDlgItem(ActivePage(), id);
+    if (!combo) return false;
+    FocusControl(id);
+    PostKey(combo, VK_HOME);
+    for (int i = 0; i < index; ++i) PostKey(combo, VK_DOWN);
+    return PollUntil([&] { return ComboSelection(id) == index; }, 5000);
+}
+
+// Windows carries CB_GETLBTEXT's text across processes itself. Asked in Unicode: Wine hands an
+// ANSI caller in another process the Unicode text unconverted.
 std::vector<std::string> WizardDriver::ComboItems(int id) const {
     HWND combo = ::GetDlgItem(ActivePage(), id);
     std::vector<std::string> items;
     DWORD_PTR count = 0;
     ::SendMessageTimeoutA(combo, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
     for (int i = 0; i < static_cast<int>(count); ++i) {
-        char text[1024] = {};
-        ::SendMessageTimeoutA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                              reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+        wchar_t wide[1024] = {};
+        ::SendMessageTimeoutW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                              reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, nullptr);
+        char text[2048] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text - 1, nullptr, nullptr);
         items.emplace_back(text);
     }
     return items;

@@ -58,12 +58,22 @@ public:
     void Press(int psButton) const;
     void SendSystemCommand(UINT id) const;
     std::vector<std::pair<UINT, std::string>> SystemMenuItems() const;
-    // The texts of every row of a list view on the active page, column by column.
+    // The texts of every row of a list view on the active page, column by column; the wizard may
+    // run in this process or another.
     std::vector<std::vector<std::string>> ListRows(int id, int columns) const;
+    int ListSelection(int id) const;  // the first selected row, -1 for none
+    // As a user does with the keyboard: moves the focus to the list, then Home and Down arrows
+    // to the row. True once the row is the selected one.
+    bool SelectListRowByKeys(int id, int row) const;
     // The entries of a combo box on the active page, in list order, and the selected index.
     std::vector<std::string> ComboItems(int id) const;
     int ComboSelection(int id) const;
     void SelectComboItem(int id, int index) const;
+    // Focus and arrow keys as for a list; the page hears the selection change as from a user.
+    bool SelectComboItemByKeys(int id, int index) const;
+    // Moves the keyboard focus of the active page to one of its controls, as Tab would.
+    void FocusControl(int id) const;
+    bool IsControlEnabled(int id) const;
     // Clicks a browse button of the active page and chooses the path in the file dialog it
     // opens; true once the dialog has closed.
     bool ChooseFile(int browseId, const std::string& path) const;

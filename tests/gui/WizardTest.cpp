@@ -53,6 +53,13 @@ bool ChooseAnyImage(WizardDriver& driver) {
 // Presses Next and waits until the page of that index is shown.
 bool NextTo(WizardDriver& driver, CPSQuillfire& sheet, int index) {
     if (index == kImagePage + 1 && !ChooseAnyImage(driver)) return false;
+    // The device page takes Next only after its scan: until then Next may still be the
+    // transport page's, its change being posted.
+    if (index == kImagePage && !PollUntil([&] {
+            return driver.IsControlEnabled(IDC_REFRESH) &&
+                   VisibleDialogs(WindowsOfThread(::GetWindowThreadProcessId(driver.Sheet(), nullptr))).empty();
+        }, 30000))
+        return false;
     // The burning page offers Next only once its burn (here without a drive) has ended.
     if (!PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); })) return false;
     driver.Press(PSBTN_NEXT);
