@@ -400,7 +400,7 @@ TEST_F(WindowTest, AboutBoxShowsTheIconAndLinkTexts) {
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(WindowText(about), "About Quillfire Wizard");
   std::string web = WindowText(GetDlgItem(about, IDC_WEB_LINK));
-  EXPECT_EQ(web.rfind("http://", 0), 0u) << web;
+  EXPECT_TRUE(web.rfind("http://", 0) == 0 || web.rfind("https://", 0) == 0) << web;
   std::string mail = WindowText(GetDlgItem(about, IDC_MAIL_LINK));
   EXPECT_NE(mail.find('@'), std::string::npos) << mail;
   EXPECT_EQ(mail.find(' '), std::string::npos) << mail;
