@@ -7,7 +7,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
 qf_packages="cmake ninja-build g++ clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix \
-mingw-w64-tools wine wine64 xvfb xauth x11-utils xorriso imagemagick fonts-wine python3 fp-utils nsis"
+mingw-w64-tools wine wine64 xvfb xauth x11-utils xorriso imagemagick fonts-wine python3 fp-utils nsis locales"
 
 qf_install_packages() {
     local missing=()
