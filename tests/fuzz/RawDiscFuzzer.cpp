@@ -1,8 +1,8 @@
 // Every block of a raw disc as the engine builds it (lead-in with its table of contents, pregap,
 // track, lead-out), in batches of any size with any encoder, checked block by block by the
 // recorder's raw-write checker. Any block it refuses is a fault of one or the other; the user data
-// it gets back must be the data given. Discs are kept short so each run stays quick: a lead-in of
-// up to a few hundred blocks, a short track and a cut lead-out, now and then a full one.
+// it gets back must be the data given. Discs are kept short so each run stays quick: a short
+// lead-in, a track of about the 300-block minimum and a cut lead-out, now and then longer ones.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -35,12 +35,21 @@ constexpr uint8_t kGuard = 0xA5;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     cd::RawDiscLayout layout;
-    const int32_t leadInBlocks = in.ConsumeBool() ? in.ConsumeIntegralInRange<int32_t>(1, 40)
-                                                  : in.ConsumeIntegralInRange<int32_t>(1, 400);
+    // Mostly small discs; now and then a longer lead-in, track or lead-out, rarely a full one.
+    const bool longer = in.ConsumeIntegralInRange<int>(0, 7) == 0;
+    const int32_t leadInBlocks = in.ConsumeIntegralInRange<int32_t>(1, longer ? 400 : 48);
+    if (leadInBlocks < cd::kMinLeadInBlocks) {  // no room for the table of contents
+        layout.leadInStart = -cd::kPregapBlocks - leadInBlocks;
+        layout.trackBlocks = cd::kMinTrackBlocks;
+        Require(!cd::IsValidLayout(layout), "a lead-in too short for the TOC taken");
+        return 0;
+    }
     layout.leadInStart = -cd::kPregapBlocks - leadInBlocks;
-    layout.trackBlocks = in.ConsumeIntegralInRange<int32_t>(cd::kMinTrackBlocks, cd::kMinTrackBlocks + 200);
-    layout.leadOutBlocks = in.ConsumeIntegralInRange<int32_t>(1, 300);
-    if (in.ConsumeIntegralInRange<int>(0, 63) == 0) layout.leadOutBlocks = cd::kFirstSessionLeadOutBlocks;
+    layout.trackBlocks =
+        in.ConsumeIntegralInRange<int32_t>(cd::kMinTrackBlocks, cd::kMinTrackBlocks + (longer ? 200 : 10));
+    layout.leadOutBlocks = in.ConsumeIntegralInRange<int32_t>(1, longer ? 300 : 20);
+    if (longer && in.ConsumeIntegralInRange<int>(0, 31) == 0)
+        layout.leadOutBlocks = cd::kFirstSessionLeadOutBlocks;
     layout.subchannel = in.ConsumeBool() ? cd::Subchannel::Pw96 : cd::Subchannel::Pq16;
     layout.copyPermitted = in.ConsumeBool();
     const std::span<const cd::Kernel> kernels = cd::AvailableKernels();
