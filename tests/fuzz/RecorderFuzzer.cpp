@@ -191,9 +191,7 @@ void CheckDisc(Session& s, uint16_t shortLength) {
     const uint32_t firstTrack = reply[3];
     const uint32_t lastTrack = uint32_t(reply[11]) << 8 | reply[6];
     const uint32_t firstInLast = uint32_t(reply[10]) << 8 | reply[5];
-    const uint8_t discStatus = reply[2] & 3;
     Require(sessions >= 1 && firstTrack >= 1 && firstTrack <= firstInLast && firstInLast <= lastTrack);
-    Require(lastTrack <= 99 + 1 || discStatus == 3);  // a CD holds 99 tracks; DVD and BD more
 
     int64_t previousEnd = INT64_MIN;
     uint32_t previousSession = 0;
@@ -217,7 +215,7 @@ void CheckDisc(Session& s, uint16_t shortLength) {
         Require(reply.size() >= 4);
         const uint32_t tocLength = Be16(&reply[0]) + 2;
         Require((tocLength - 4) % 8 == 0 && reply.size() == std::min<size_t>(tocLength, 2048));
-        Require(reply[2] <= reply[3] || tocLength == 12);  // an empty TOC may carry only the lead-out
+        Require(reply[2] <= reply[3]);  // first and last track
     }
 }
 
