@@ -13,7 +13,7 @@ bool IsValidLayout(const RawDiscLayout& layout) {
                            layout.discType == DiscType::CdRomXa;
     const bool knownSubchannel = layout.subchannel == Subchannel::Pq16 || layout.subchannel == Subchannel::Pw96;
     return knownType && knownSubchannel && layout.leadInStart >= kFirstLeadInLba &&
-           layout.leadInStart < -kPregapBlocks && layout.trackBlocks >= kMinTrackBlocks &&
+           layout.leadInStart <= -kPregapBlocks - kMinLeadInBlocks && layout.trackBlocks >= kMinTrackBlocks &&
            layout.leadOutBlocks > 0 && layout.trackBlocks <= kMaxDiscEnd &&
            layout.leadOutBlocks <= kMaxDiscEnd - layout.trackBlocks;
 }

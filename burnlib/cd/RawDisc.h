@@ -23,6 +23,9 @@ enum class DiscType : uint8_t { CdRom = 0x00, CdI = 0x10, CdRomXa = 0x20 };
 constexpr int32_t kPregapBlocks = 150;
 constexpr int32_t kFirstSessionLeadOutBlocks = 6750;  // 90 s
 constexpr int32_t kMinTrackBlocks = 300;              // 4 s; pad shorter images with zero blocks
+// The lead-in carries each of its four table-of-contents items in three blocks in a row; a lead-in
+// shorter than one round of them leaves the disc without a table of contents.
+constexpr int32_t kMinLeadInBlocks = 12;
 // The last block must stay below 90:00:00, where lead-in times begin.
 constexpr int32_t kMaxDiscEnd = 90 * kFramesPerMinute - kMsfOffset;
 
@@ -39,7 +42,7 @@ enum class Region : uint8_t { LeadIn, Pregap, Track, LeadOut };
 
 // 2368 or 2448.
 size_t RawBlockSize(Subchannel subchannel);
-// Lead-in from -45150 .. -151, a track of at least kMinTrackBlocks, a lead-out, all ending
+// Lead-in from -45150 .. -151 and at least kMinLeadInBlocks long, a track of at least kMinTrackBlocks, a lead-out, all ending
 // before kMaxDiscEnd, and a known disc type.
 bool IsValidLayout(const RawDiscLayout& layout);
 // The disc runs from leadInStart up to (not including) DiscEnd.

@@ -141,6 +141,10 @@ TEST(RawDisc, RefusesRangesOffTheDiscAndBadLayouts) {
     };
     EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.leadInStart = -150; }));       // no lead-in
     EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.leadInStart = -45151; }));     // below 90:00:00
+    // A lead-in must give POINT 01, A0, A1 and A2 three blocks each at least once: a drive's
+    // ATIP claiming a later start would otherwise give a disc without a table of contents.
+    EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.leadInStart = -151; }));
+    EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.leadInStart = -161; }));
     EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.trackBlocks = 299; }));        // under 4 s
     EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.leadOutBlocks = 0; }));
     EXPECT_FALSE(invalid([](RawDiscLayout& l) { l.trackBlocks = 404850 - 90 + 1; }));  // reaches 90:00:00
@@ -148,6 +152,9 @@ TEST(RawDisc, RefusesRangesOffTheDiscAndBadLayouts) {
     RawDiscLayout longest = layout;
     longest.trackBlocks = 404850 - 90;
     EXPECT_TRUE(IsValidLayout(longest));
+    RawDiscLayout shortestLeadIn = layout;
+    shortestLeadIn.leadInStart = -162;
+    EXPECT_TRUE(IsValidLayout(shortestLeadIn));
     EXPECT_TRUE(IsValidLayout(RawDiscLayout{-45150, 300, 6750, Subchannel::Pq16, DiscType::CdRom, false}));
 }
 

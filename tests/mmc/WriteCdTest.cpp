@@ -257,6 +257,23 @@ TEST(CdDiscAtOnceRaw, TakesTheLeadInFromTheAtipWhenTheDriveGivesNoneAndPwBlocksO
     for (const SentCommand& w : SentWith(drive, kOpWrite10)) EXPECT_EQ(w.dataOut.size() % 2448, 0u);
 }
 
+TEST(CdDiscAtOnceRaw, RefusesALeadInTooShortForTheTableOfContentsBeforeAnyWrite) {
+    // An ATIP lead-in start of 99:59:70 (block -155) leaves 5 blocks: not even one round of the
+    // four TOC items, three blocks each. Writing it would give a disc without a TOC.
+    ScriptedDrive drive;
+    ScriptWriter(drive, DiscScript{});
+    drive.On(kOpReadToc, [](const ScsiRequest& r) {
+        std::vector<uint8_t> atip = AtipReply(false);
+        atip[8] = 99, atip[9] = 59, atip[10] = 70;
+        return Deliver(r, (r.cdb[2] & 0x0F) == 4 ? atip : std::vector<uint8_t>{});
+    });
+    MemorySource source(PatternImage(100 * 2048));
+    const WriteRun run = RunWrite(drive, Options(WriteMethod::DiscAtOncePq), source);
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(run.outcome, Outcome::NotSupported);
+    EXPECT_EQ(drive.Count(kOpWrite10), 0u);
+}
+
 TEST(CdDiscAtOnceRaw, RefusesAnAppendableResultBeforeAnythingIsSent) {
     ScriptedDrive drive;
     ScriptWriter(drive, DiscScript{});

@@ -344,9 +344,24 @@ TEST_F(RawDiscCheck, LeadInCarriesOneConsistentToc) {
                       PutQ(block, q, false);
                   },
                   -150, "the lead-in never carried TOC item A1");
-    // A lead-in too short for one cycle.
-    m_layout.leadInStart = -156;
-    ExpectRefused({}, -150, "the lead-in never carried TOC item A1");
+    // A lead-in too short for one cycle (the encoder builds none such): six blocks, 01 and A0
+    // three times each, running from 00:00:00.
+    RawDiscChecker shortLeadIn(-156, DataBlockType());
+    for (int32_t lba = -156; lba < -150; ++lba) {
+        std::vector<uint8_t> block = Block(lba);
+        cd::QFrame q = cd::BlockQ(m_layout, lba);
+        const int32_t n = lba + 156;
+        if (n < 3)
+            PutItem(q, 0x01, {0, 2, 0});
+        else
+            PutItem(q, cd::kPointFirstTrack, {1, 0, 0});
+        PutTime(q, 3, cd::FramesToMsf(n));
+        PutQ(block, q, false);
+        ASSERT_TRUE(shortLeadIn.Check(lba, block.data(), nullptr, nullptr).Ok()) << lba;
+    }
+    const RawVerdict v = shortLeadIn.Check(-150, Block(-150).data(), nullptr, nullptr);
+    EXPECT_EQ(v.asc, 0x26);
+    EXPECT_NE(v.reason.find("the lead-in never carried TOC item A1"), std::string::npos) << v.reason;
 }
 
 TEST_F(RawDiscCheck, AddressesInOrderFromTheLeadIn) {
