@@ -144,8 +144,9 @@ TEST_F(ImagePage, EmptyPathIsRefusedAndTheStoredPathIsTrimmed) {
     EXPECT_STREQ(sheet.m_imagePath, image.c_str());
 }
 
-// The wizard's field holds 259 characters: a readable file with a 260-character path is refused
-// whole, although its first 259 characters name another readable file.
+// The wizard's field holds 259 characters: a readable file with a 260-character path, and a
+// 400-character path, are refused whole, although their first 259 characters name another
+// readable file; that 259-character path itself is taken.
 TEST_F(ImagePage, PathLongerThanTheWizardHoldsIsRefused) {
     std::string dir = TempPath("qf-long-path-");
     dir += std::string(200 - dir.size(), 'd');
@@ -163,11 +164,18 @@ TEST_F(ImagePage, PathLongerThanTheWizardHoldsIsRefused) {
     RunWizard(sheet, [&](WizardDriver& driver) {
         ASSERT_TRUE(sheet.WaitForPage(driver, kImagePage));
         HWND edit = ::GetDlgItem(driver.ActivePage(), IDC_IMAGE_PATH);
-        ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(longer.c_str()));
+        for (const std::string& path : {longer, shorter + std::string(141, 'x')}) {
+            SCOPED_TRACE(path.size());
+            ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+            EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); }));
+            driver.Press(PSBTN_NEXT);
+            EXPECT_EQ(TakeErrorBox(), "Incorrect image file path");
+            EXPECT_EQ(driver.ActivePage(), sheet.GetPage(kImagePage)->m_hWnd);
+        }
+        ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(shorter.c_str()));
         EXPECT_TRUE(PollUntil([&] { return driver.IsButtonEnabled(kButtonNext); }));
         driver.Press(PSBTN_NEXT);
-        EXPECT_EQ(TakeErrorBox(), "Incorrect image file path");
-        EXPECT_EQ(driver.ActivePage(), sheet.GetPage(kImagePage)->m_hWnd);
+        EXPECT_TRUE(sheet.WaitForPage(driver, kModePage));
     });
-    EXPECT_STREQ(sheet.m_imagePath, "");
+    EXPECT_STREQ(sheet.m_imagePath, shorter.c_str());
 }

@@ -214,6 +214,11 @@ public:
         if (mustFail && outcome.succeeded) fail("reported success");
         if (mustSucceed && !outcome.succeeded) fail("failed: " + outcome.lastRow());
         if (outcome.succeeded && !DiscHoldsImage()) fail("success without the image on the disc");
+        // What the page shows follows from these: one final failure row, and nothing after it.
+        if (outcome.succeeded && outcome.fatalRows != 0) fail("success after a failure row");
+        if (outcome.ended && !outcome.succeeded && (outcome.fatalRows != 1 || !outcome.fatalRowLast))
+            fail("failure ended with " + std::to_string(outcome.fatalRows) + " final rows, last \"" +
+                 outcome.lastRow() + "\"");
         std::string why;
         if (outcome.ended && !m_work.Burn(m_burn.method, &why)) fail("next burn failed: " + why);
         return cell;

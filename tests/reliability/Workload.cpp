@@ -63,7 +63,11 @@ struct BurnWindow {
         auto* self = reinterpret_cast<BurnOutcome*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         switch (msg) {
         case WM_BURN_LOG:
-            if (self) self->rows.push_back(g_logText);
+            if (self) {
+                self->rows.push_back(g_logText);
+                self->fatalRowLast = wParam == LOG_FATAL;
+                if (wParam == LOG_FATAL) ++self->fatalRows;
+            }
             // As the burning page does when it shows the final row of a failure.
             if (wParam == LOG_FATAL) ReleaseBurnDrive(g_burnParams);
             return 1;

@@ -21,6 +21,10 @@ struct BurnOutcome {
     bool succeeded = false;  // the worker reported success (the page then shows the success text)
     bool driveReleased = false;  // no drive object of the burn was left behind
     std::vector<std::string> rows;  // every log row, in order
+    // Rows sent as the burn's final failure, and whether one was the last row of the log: the
+    // page turns the first into the error or cancelled result and gives the user Next.
+    int fatalRows = 0;
+    bool fatalRowLast = false;
     std::string lastRow() const { return rows.empty() ? std::string() : rows.back(); }
 };
 
