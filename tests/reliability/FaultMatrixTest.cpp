@@ -25,7 +25,7 @@ using burnlib::ScsiRequest;
 using burnlib::ScsiResult;
 
 enum : uint8_t {
-    kOpStartStop = 0x1B, kOpWrite10 = 0x2A, kOpSync = 0x35, kOpSendOpc = 0x54, kOpModeSelect = 0x55,
+    kOpInquiry = 0x12, kOpStartStop = 0x1B, kOpWrite10 = 0x2A, kOpSync = 0x35, kOpSendOpc = 0x54, kOpModeSelect = 0x55,
     kOpCloseTrack = 0x5B, kOpSendCueSheet = 0x5D,
 };
 
@@ -46,6 +46,7 @@ struct Phase {
     bool fatal;  // a failure here ends the burn (else the worker goes on, as for BUP and OPC)
 };
 
+constexpr const char* kRowStarted = "Started";
 constexpr const char* kRowGetBup = "Getting BUP (Buffer Underrun Protection) support...";
 constexpr const char* kRowSetBup = "Enabling BUP (Buffer Underrun Protection)...";
 constexpr const char* kRowSpeeds = "Try to set choosed CD/DVD/Blu-Ray/HD-DVD speeds...";
@@ -65,6 +66,7 @@ public:
 
     std::string Of(const ScsiRequest& r) {
         const std::string row = g_logText;
+        if (row == kRowStarted) return "create drive object";
         if (row == kRowGetBup) return "get BUP";
         if (row == kRowSetBup) return "set BUP";
         if (row == kRowSpeeds) return "speeds";
@@ -101,7 +103,7 @@ private:
 };
 
 const std::vector<Phase> kPhases = {
-    {"get BUP", true},           {"set BUP", false},          {"speeds", true},
+    {"create drive object", true}, {"get BUP", true},           {"set BUP", false},          {"speeds", true},
     {"OPC", false},              {"exclusive access", true},  {"write parameters", true},
     {"cue sheet", true},         {"lead-in", true},           {"first WRITE", true},
     {"middle WRITE", true},      {"last WRITE", true},        {"synchronize cache", true},
@@ -168,6 +170,9 @@ public:
         CellResult cell;
         if (!m_present[phase.name]) return cell;
         if (phase.name == std::string("exclusive access") && kind != Kind::Fail) return cell;
+        // Until the drive object exists there is nothing a cancel could reach.
+        const bool creating = phase.name == std::string("create drive object");
+        if (creating && kind == Kind::Cancel) return cell;
         cell.applicable = true;
 
         PhaseTracker tracker(m_writes);
@@ -179,6 +184,8 @@ public:
             case Kind::Fail:
                 return SenseFor(r.cdb[0]);
             case Kind::Busy:
+                // A drive answers INQUIRY whatever it is busy with.
+                if (creating && r.cdb[0] == kOpInquiry) return std::nullopt;
                 // Three answers of "in progress", then the command goes through.
                 if (hits++ < 3) return ScsiResult::Check(0x02, 0x04, r.cdb[0] == kOpWrite10 ? 0x08 : 0x07);
                 return std::nullopt;
@@ -282,11 +289,11 @@ TEST(FaultMatrix, EveryStepAndPhaseFailingBusySlowOrCancelledEndsAsPromised) {
             }
         }
     }
-    std::printf("%-18s", "phase");
+    std::printf("%-20s", "phase");
     for (const Burn& b : burns) std::printf(" %-13s", b.name);
     std::printf("\n");
     for (size_t p = 0; p < kPhases.size(); ++p) {
-        std::printf("%-18s", kPhases[p].name);
+        std::printf("%-20s", kPhases[p].name);
         for (size_t m = 0; m < burns.size(); ++m) std::printf(" %-13s", marks[p][m].c_str());
         std::printf("\n");
     }
