@@ -4,6 +4,7 @@
 
 #include "burnlib/cd/RawDisc.h"
 #include "burnlib/mmc/Commands.h"
+#include "burnlib/mmc/EncodeAhead.h"
 #include "burnlib/mmc/Finish.h"
 #include "burnlib/mmc/WriteFlows.h"
 #include "burnlib/mmc/WriteSetup.h"
@@ -60,26 +61,37 @@ bool WriteCdDiscAtOnceRaw(WriteContext& c) {
     if (perWrite == 0) return false;
 
     UserBlockReader reader(c.device, c.source, perWrite, c.options.ringBytes, c.paddedBlocks);
-    AlignedBuffer blocks(size_t{perWrite} * blockSize);
-    const cd::Kernel kernel = cd::BestKernel();
+    EncodeAhead ahead(layout, cd::BestKernel(), size_t{perWrite} * blockSize);  // ends before the reader
     const int32_t end = cd::DiscEnd(layout);
+    const auto batch = [&](int32_t lba) { return std::min<uint32_t>(perWrite, static_cast<uint32_t>(end - lba)); };
+    // The next batch's user data is taken, and its blocks begun, before the current batch is sent.
+    const auto begin = [&](int32_t lba) {
+        const uint8_t* userData = nullptr;
+        if (!reader.Take(cd::TrackBlocksIn(layout, lba, batch(lba)), &userData)) return false;
+        ahead.Start(lba, batch(lba), userData);
+        return true;
+    };
     c.progress.Update(0);
     c.wrote = true;
+    if (!begin(layout.leadInStart)) return false;
+    uint64_t imageBlocksSent = 0;
     for (int32_t lba = layout.leadInStart; lba < end;) {
-        const uint32_t n = std::min<uint32_t>(perWrite, static_cast<uint32_t>(end - lba));
-        const uint8_t* userData = nullptr;
-        if (!reader.Take(cd::TrackBlocksIn(layout, lba, n), &userData)) return false;
-        if (!cd::GenerateRawBlocks(layout, lba, n, userData, blocks.data(), kernel)) {
+        const uint32_t n = batch(lba);
+        const uint8_t* blocks = ahead.Take();
+        if (blocks == nullptr) {
             FailOperation(c.device, Outcome::InvalidParameter,
                           "internal error: raw blocks from " + std::to_string(lba) +
                               " could not be built");
             return false;
         }
-        if (!c.device.ExecuteWrite(MakeWrite10(lba, static_cast<uint16_t>(n)), blocks.data(),
+        const int32_t next = lba + static_cast<int32_t>(n);
+        if (next < end && !begin(next)) return false;
+        if (!c.device.ExecuteWrite(MakeWrite10(lba, static_cast<uint16_t>(n)), blocks,
                                    n * blockSize))
             return false;
-        lba += static_cast<int32_t>(n);
-        c.progress.Update(reader.ImageBlocksTaken() * kUserBlockSize);
+        imageBlocksSent += cd::TrackBlocksIn(layout, lba, n);
+        lba = next;
+        c.progress.Update(imageBlocksSent * kUserBlockSize);
     }
     if (!SynchronizeCache(c.device)) return false;
     c.progress.Finish();

@@ -1,8 +1,10 @@
 // A plain decoder of raw CD blocks (2352-byte Mode 1 sector + 16- or 96-byte sub-channel), kept
 // apart from burnlib/cd so a fault in the fast encoder cannot hide in code or tables they share:
 // the recorder checks raw writes with it, and the tests check saved raw writes with it.
-// Everything is computed from the ECMA-130 formulas as written, bit by bit but for the EDC's
-// byte table (built bit by bit); speed is not a goal beyond keeping up with a recorder.
+// Everything is computed from the ECMA-130 formulas as written; the tables (EDC, Q CRC, Q vector
+// offsets) are built from them bit by bit. The recorder runs it over every block of a raw write,
+// so the sound block's path takes eight bytes a step and sums many vectors side by side; a fault is named by the
+// plain formulas.
 #pragma once
 
 #include <array>
@@ -54,6 +56,9 @@ uint8_t GfMul(uint8_t a, uint8_t b);                       // GF(2^8), polynomia
 // The two RSPC syndromes of every P and Q vector over both byte planes; all zero on a sound sector.
 // Returns the first non-zero one, described, or an empty string.
 std::string FirstNonZeroSyndrome(std::span<const uint8_t, kSectorSize> plain);
+// The same two syndromes of all P vectors, or of all Q vectors: true when every one is zero.
+bool PVectorsSound(std::span<const uint8_t, kSectorSize> plain);
+bool QVectorsSound(std::span<const uint8_t, kSectorSize> plain);
 
 struct Sector {
     std::array<uint8_t, kSectorSize> plain{};  // descrambled

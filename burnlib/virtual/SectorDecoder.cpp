@@ -1,6 +1,7 @@
 #include "burnlib/virtual/RawDecoder.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "burnlib/virtual/RawDecoderText.h"
 
@@ -14,29 +15,23 @@ namespace {
 constexpr size_t kEdcOffset = 2064;
 constexpr size_t kPParityOffset = 2076;
 
+// The sync bytes are kept; the rest is XORed with the scramble sequence eight bytes at a time.
+void Descramble(const uint8_t* raw, uint8_t* plain) {
+    std::memcpy(plain, raw, 12);
+    const uint8_t* sequence = ScrambleSequence().data();
+    size_t i = 12;
+    for (; i + 8 <= kSectorSize; i += 8) {
+        uint64_t a, b;
+        std::memcpy(&a, raw + i, 8);
+        std::memcpy(&b, sequence + i - 12, 8);
+        a ^= b;
+        std::memcpy(plain + i, &a, 8);
+    }
+    for (; i < kSectorSize; ++i) plain[i] = raw[i] ^ sequence[i - 12];
+}
+
 uint8_t MulAlpha(uint8_t a) {
     return static_cast<uint8_t>((a << 1) ^ ((a & 0x80) ? 0x1D : 0x00));
-}
-
-// Word w of the 1170 16-bit words of bytes 12..2351, in one byte plane.
-uint8_t Symbol(std::span<const uint8_t, kSectorSize> s, int plane, int w) {
-    return s[12 + 2 * w + plane];
-}
-
-// A vector is sound when the XOR of its symbols (row of ones) and its Horner sum with alpha
-// (row alpha^(n-1-m)) are both zero.
-template <typename WordOf>
-bool Syndromes(std::span<const uint8_t, kSectorSize> s, int plane, int length, WordOf wordOf, uint8_t* s0,
-               uint8_t* s1) {
-    uint8_t x = 0, h = 0;
-    for (int m = 0; m < length; ++m) {
-        uint8_t v = Symbol(s, plane, wordOf(m));
-        x ^= v;
-        h = static_cast<uint8_t>(MulAlpha(h) ^ v);
-    }
-    *s0 = x;
-    *s1 = h;
-    return x == 0 && h == 0;
 }
 
 }  // namespace
@@ -56,29 +51,94 @@ std::string ToString(const Msf& msf) {
 }
 
 // The recorder runs this over every raw block, so the eight shifts of each byte value are done
-// once, bit by bit, into a table.
-uint32_t Edc(std::span<const uint8_t> bytes) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> out{};
+// once, bit by bit, into a table, and seven more tables take eight bytes a step: table k carries
+// a byte through k more bytes of zeros. The CRC has no initial value or final XOR, so it is
+// linear: the sector's 2064 bytes run as three independent streams of 688, joined by carrying
+// the earlier part's value through 688 bytes of zeros.
+namespace {
+
+constexpr size_t kEdcStream = 688;
+static_assert(3 * kEdcStream == kEdcOffset);
+
+struct EdcTables {
+    std::array<std::array<uint32_t, 256>, 8> slice{};
+    std::array<std::array<uint32_t, 256>, 4> zeros{};  // a value, byte k of it, through 688 zero bytes
+};
+
+const EdcTables& EdcTable() {
+    static const EdcTables tables = [] {
+        EdcTables t;
+        auto& byte = t.slice[0];
         for (uint32_t value = 0; value < 256; ++value) {
             uint32_t crc = value;
             for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xD8018001u : 0u);
+            byte[value] = crc;
+        }
+        for (size_t k = 1; k < t.slice.size(); ++k)
+            for (uint32_t value = 0; value < 256; ++value)
+                t.slice[k][value] = (t.slice[k - 1][value] >> 8) ^ byte[t.slice[k - 1][value] & 0xFF];
+        uint32_t column[32];
+        for (int bit = 0; bit < 32; ++bit) {
+            uint32_t crc = 1u << bit;
+            for (size_t i = 0; i < kEdcStream; ++i) crc = (crc >> 8) ^ byte[crc & 0xFF];
+            column[bit] = crc;
+        }
+        for (int k = 0; k < 4; ++k)
+            for (uint32_t value = 0; value < 256; ++value)
+                for (int bit = 0; bit < 8; ++bit)
+                    if (value & (1u << bit)) t.zeros[k][value] ^= column[8 * k + bit];
+        return t;
+    }();
+    return tables;
+}
+
+uint32_t EdcStep(const EdcTables& t, uint32_t crc, const uint8_t* p) {
+    const auto& s = t.slice;
+    const uint32_t low = crc ^ (p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
+    return s[7][low & 0xFF] ^ s[6][(low >> 8) & 0xFF] ^ s[5][(low >> 16) & 0xFF] ^ s[4][low >> 24] ^
+           s[3][p[4]] ^ s[2][p[5]] ^ s[1][p[6]] ^ s[0][p[7]];
+}
+
+uint32_t ThroughZeros(const EdcTables& t, uint32_t crc) {
+    return t.zeros[0][crc & 0xFF] ^ t.zeros[1][(crc >> 8) & 0xFF] ^ t.zeros[2][(crc >> 16) & 0xFF] ^
+           t.zeros[3][crc >> 24];
+}
+
+}  // namespace
+
+uint32_t Edc(std::span<const uint8_t> bytes) {
+    const EdcTables& t = EdcTable();
+    const uint8_t* p = bytes.data();
+    size_t left = bytes.size();
+    if (left == 3 * kEdcStream) {
+        uint32_t a = 0, b = 0, c = 0;
+        for (size_t i = 0; i < kEdcStream; i += 8) {
+            a = EdcStep(t, a, p + i);
+            b = EdcStep(t, b, p + kEdcStream + i);
+            c = EdcStep(t, c, p + 2 * kEdcStream + i);
+        }
+        return ThroughZeros(t, ThroughZeros(t, a) ^ b) ^ c;
+    }
+    uint32_t crc = 0;
+    for (; left >= 8; left -= 8, p += 8) crc = EdcStep(t, crc, p);
+    for (; left > 0; --left, ++p) crc = (crc >> 8) ^ t.slice[0][(crc ^ *p) & 0xFF];
+    return crc;
+}
+
+// Ten bytes of every block's Q, so the byte table is made once, bit by bit.
+uint16_t QCrc(std::span<const uint8_t> bytes) {
+    static const std::array<uint16_t, 256> table = [] {
+        std::array<uint16_t, 256> out{};
+        for (uint32_t value = 0; value < 256; ++value) {
+            auto crc = static_cast<uint16_t>(value << 8);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
             out[value] = crc;
         }
         return out;
     }();
-    uint32_t crc = 0;
-    for (uint8_t b : bytes) crc = (crc >> 8) ^ table[(crc ^ b) & 0xFF];
-    return crc;
-}
-
-uint16_t QCrc(std::span<const uint8_t> bytes) {
     uint16_t crc = 0;
-    for (uint8_t b : bytes) {
-        crc = static_cast<uint16_t>(crc ^ (b << 8));
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<uint16_t>((crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1);
-    }
+    for (uint8_t b : bytes) crc = static_cast<uint16_t>((crc << 8) ^ table[(crc >> 8) ^ b]);
     return static_cast<uint16_t>(~crc);
 }
 
@@ -108,36 +168,15 @@ uint8_t GfMul(uint8_t a, uint8_t b) {
     return product;
 }
 
-std::string FirstNonZeroSyndrome(std::span<const uint8_t, kSectorSize> s) {
-    uint8_t s0 = 0, s1 = 0;
-    for (int plane = 0; plane < 2; ++plane) {
-        for (int c = 0; c < 43; ++c) {
-            if (!Syndromes(s, plane, 26, [c](int m) { return c + 43 * m; }, &s0, &s1))
-                return "ECC P check failed (plane " + std::to_string(plane) + ", column " + std::to_string(c) +
-                       ", syndromes " + Hex(s0) + " " + Hex(s1) + ")";
-        }
-    }
-    for (int plane = 0; plane < 2; ++plane) {
-        for (int d = 0; d < 26; ++d) {
-            auto wordOf = [d](int m) { return m < 43 ? (44 * m + 43 * d) % 1118 : 1118 + (m - 43) * 26 + d; };
-            if (!Syndromes(s, plane, 45, wordOf, &s0, &s1))
-                return "ECC Q check failed (plane " + std::to_string(plane) + ", diagonal " + std::to_string(d) +
-                       ", syndromes " + Hex(s0) + " " + Hex(s1) + ")";
-        }
-    }
-    return {};
-}
-
 Check DecodeSector(std::span<const uint8_t> raw, Sector* out) {
     if (raw.size() != kSectorSize)
         return Check::Fail("sector is " + std::to_string(raw.size()) + " bytes, expected 2352");
     static const uint8_t kSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
-    for (size_t i = 0; i < 12; ++i)
-        if (raw[i] != kSync[i]) return Check::Fail("sync pattern wrong at byte " + std::to_string(i));
+    if (std::memcmp(raw.data(), kSync, sizeof kSync) != 0)
+        for (size_t i = 0; i < 12; ++i)
+            if (raw[i] != kSync[i]) return Check::Fail("sync pattern wrong at byte " + std::to_string(i));
 
-    const auto& sequence = ScrambleSequence();
-    for (size_t i = 0; i < 12; ++i) out->plain[i] = raw[i];
-    for (size_t i = 12; i < kSectorSize; ++i) out->plain[i] = raw[i] ^ sequence[i - 12];
+    Descramble(raw.data(), out->plain.data());
     const std::span<const uint8_t, kSectorSize> s(out->plain);
 
     out->mode = s[15];

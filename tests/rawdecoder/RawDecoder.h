@@ -1,6 +1,6 @@
 // Checks of saved raw writes (`<letter>.raw` with `<letter>.txt`, as the virtual recorder keeps
 // them): each block decoded and checked in its place on the disc by the recorder's own raw-write
-// checker, which rests on the plain bit-by-bit decoder in burnlib/virtual, apart from burnlib/cd.
+// checker, which rests on the decoder in burnlib/virtual, apart from burnlib/cd.
 #pragma once
 
 #include <cstddef>

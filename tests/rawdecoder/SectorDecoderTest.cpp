@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/rawdecoder/RawDecoder.h"
 #include "tests/support/Sha1.h"
@@ -145,4 +147,70 @@ TEST(SectorDecode, EachCorruptionIsNamed) {
     testblocks::Scramble(unscrambled);
     c = DecodeSector(unscrambled, std::make_unique<Sector>().get());
     EXPECT_NE(c.reason.find("not scrambled"), std::string::npos) << c.reason;
+}
+
+namespace {
+
+// The start of the message naming the first unsound vector.
+std::string VectorName(const char* kind, int plane, int vector) {
+    return std::string("ECC ") + kind + " check failed (plane " + std::to_string(plane) + ", " +
+           (kind[0] == 'P' ? "column " : "diagonal ") + std::to_string(vector) + ",";
+}
+
+uint8_t& Symbol(Plain& s, int plane, int word) { return s[12 + 2 * word + plane]; }
+
+}  // namespace
+
+// Every symbol of the 1170 words of both planes: P column c holds words c + 43m (m < 26), Q
+// diagonal d holds words (44m + 43d) mod 1118 (m < 43) and its parity words 1118 + 26k + d.
+TEST(Syndromes, EachKindSeesEveryFaultInItsVectors) {
+    std::vector<uint8_t> user(kUserSize);
+    for (size_t i = 0; i < user.size(); ++i) user[i] = static_cast<uint8_t>(i * 29 + (i >> 7));
+    Plain sound = testblocks::Unsealed(Msf{12, 34, 56}, user);
+    testblocks::StoreEdc(sound);
+    testblocks::FillParity(sound);
+    ASSERT_TRUE(PVectorsSound(sound));
+    ASSERT_TRUE(QVectorsSound(sound));
+    ASSERT_EQ(FirstNonZeroSyndrome(sound), "");
+
+    // One wrong symbol: each kind that holds it sees it, and the first such vector is named.
+    for (int word = 0; word < 1170; ++word) {
+        for (int plane = 0; plane < 2; ++plane) {
+            Plain s = sound;
+            Symbol(s, plane, word) ^= static_cast<uint8_t>(1u << ((word + plane) % 8));
+            EXPECT_EQ(PVectorsSound(s), word >= 1118) << "word " << word << " plane " << plane;
+            EXPECT_FALSE(QVectorsSound(s)) << "word " << word << " plane " << plane;
+            const std::string want = word < 1118 ? VectorName("P", plane, word % 43)
+                                                 : VectorName("Q", plane, (word - 1118) % 26);
+            const std::string got = FirstNonZeroSyndrome(s);
+            ASSERT_EQ(got.rfind(want, 0), 0u) << "word " << word << " plane " << plane << ": " << got;
+        }
+    }
+
+    // Two wrong symbols m and m + 1 of one vector: changed alike they keep its XOR, changed by e and
+    // alpha * e its weighted sum; each sum alone must see what the other cannot.
+    const auto qWord = [](int diagonal, int m) {
+        return m < 43 ? (44 * m + 43 * diagonal) % 1118 : 1118 + 26 * (m - 43) + diagonal;
+    };
+    const uint8_t e = 0x5A;
+    for (const uint8_t second : {e, GfMul(e, 2)}) {
+        for (int plane = 0; plane < 2; ++plane) {
+            for (int column = 0; column < 43; ++column) {
+                for (int m = 0; m + 1 < 26; ++m) {
+                    Plain s = sound;
+                    Symbol(s, plane, column + 43 * m) ^= e;
+                    Symbol(s, plane, column + 43 * (m + 1)) ^= second;
+                    EXPECT_FALSE(PVectorsSound(s)) << "column " << column << " m " << m << " plane " << plane;
+                }
+            }
+            for (int diagonal = 0; diagonal < 26; ++diagonal) {
+                for (int m = 0; m + 1 < 45; ++m) {
+                    Plain s = sound;
+                    Symbol(s, plane, qWord(diagonal, m)) ^= e;
+                    Symbol(s, plane, qWord(diagonal, m + 1)) ^= second;
+                    EXPECT_FALSE(QVectorsSound(s)) << "diagonal " << diagonal << " m " << m << " plane " << plane;
+                }
+            }
+        }
+    }
 }
