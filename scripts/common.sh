@@ -29,10 +29,12 @@ qf_build_target() {
     cmake --build "$QF_BUILD/target" -- -j"$(nproc)"
 }
 
-qf_build_host() {
+qf_build_host() {  # [target ...]: only these (default: everything)
     cmake -S "$QF_ROOT" -B "$QF_BUILD/host" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQF_FUZZ=ON >/dev/null
-    cmake --build "$QF_BUILD/host" -- -j"$(nproc)"
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$QF_BUILD/host" "${targets[@]}" -- -j"$(nproc)"
 }
 
 # A Wine prefix of our own: no window manager under Xvfb, so Wine draws the title bars itself.

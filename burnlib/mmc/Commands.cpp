@@ -21,6 +21,13 @@ bool TestUnitReady(MmcDevice& device) {
     return device.Execute(MakeTestUnitReady(), DataDirection::None, nullptr, 0);
 }
 
+// A drive finishing a close, a format or a long write answers "in progress" until it is done;
+// only that answer is worth waiting for (no disc, or a drive needing a start, is not).
+bool WaitUntilReady(MmcDevice& device, uint32_t limitSeconds) {
+    if (TestUnitReady(device)) return true;
+    return device.FailedBusy() && device.WaitWhileBusy(limitSeconds);
+}
+
 bool ReadConfiguration(MmcDevice& device, Configuration* out) {
     uint8_t header[8] = {};
     uint32_t got = 0;

@@ -14,6 +14,9 @@ namespace burnlib::mmc {
 bool Identify(MmcDevice& device, InquiryData* out);
 // Unit attentions (medium changed, reset) are retried; true = a medium is ready.
 bool TestUnitReady(MmcDevice& device);
+// The same before a write or a close: a drive still busy with earlier work is waited for, up to
+// limitSeconds (see MmcDevice::WaitWhileBusy).
+bool WaitUntilReady(MmcDevice& device, uint32_t limitSeconds);
 // Every feature, the header first and then the announced length (up to the transfer limit).
 bool ReadConfiguration(MmcDevice& device, Configuration* out);
 bool ReadDiscInformation(MmcDevice& device, DiscInformation* out);

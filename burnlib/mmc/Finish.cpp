@@ -75,7 +75,8 @@ bool CloseSession(MmcDevice& device, OpenTrack* open) {
     DriveHold hold(device);
     if (!hold.TakeExclusive()) return false;
     uint16_t profile = kProfileNone;
-    if (!TestUnitReady(device) || !device.ReadCurrentProfile(&profile)) return false;
+    if (!WaitUntilReady(device, kFinishLimitSeconds) || !device.ReadCurrentProfile(&profile))
+        return false;
     if (profile != open->profile) {
         FailOperation(device, Outcome::NotSupported,
                       "the disc in the drive is not the one Track-At-Once wrote");

@@ -119,6 +119,7 @@ public:
     const CommandFailure& LastFailure() const { return m_failure; }
     void SetFailure(const CommandFailure& failure) { m_failure = failure; }
     bool FailedWith(uint8_t key, uint8_t asc) const;
+    bool FailedBusy() const;  // 02/04/07 or 02/04/08, not deferred
     // Records that the answer to `cdb` (transferred bytes of it) could not be understood.
     bool BadResponse(const Cdb& cdb, uint32_t transferred);
     // The same for the last command sent, as it was sent.
@@ -149,7 +150,6 @@ public:
 private:
     bool ExecuteOnce(const Cdb& cdb, DataDirection direction, uint8_t* data, uint32_t length,
                      uint32_t* transferred, uint32_t timeoutSeconds);
-    bool FailedBusy() const;  // 02/04/07 or 02/04/08
     void Sleep(uint32_t milliseconds);
 
     std::unique_ptr<ScsiTransport> m_transport;

@@ -78,7 +78,7 @@ bool Refuse(MmcDevice& device, Outcome outcome, const std::string& text) {
 
 // The profile of a disc ready to write; a drive without a disc answers why.
 bool ReadyProfile(MmcDevice& device, uint16_t* profile) {
-    if (!TestUnitReady(device)) return false;
+    if (!WaitUntilReady(device, kFinishLimitSeconds)) return false;
     if (!device.ReadCurrentProfile(profile)) {
         if (device.Cancelled() || !device.FailedWith(kSenseIllegalRequest, 0x20)) return false;
         return Refuse(device, Outcome::NotSupported,

@@ -317,3 +317,42 @@ TEST(WriteProgress, KeepsComingWhileTheDriveFinishesAndEndsAtTheTotal) {
     ASSERT_GE(reports.size(), reportsAtSync + 2);
     EXPECT_EQ(reports.back(), std::make_pair(uint64_t{64 * 2048}, uint64_t{64 * 2048}));
 }
+
+// A drive still finishing earlier work (a close, a long write) answers TEST UNIT READY "in
+// progress" (02/04/07, 02/04/08); mmc-facts: keep polling. A write or a close started then waits.
+TEST(DriveStillBusy, AWriteAndACloseStartedWhileTheDriveFinishesWaitForIt) {
+    for (uint8_t ascq : {0x07, 0x08}) {
+        SCOPED_TRACE(int{ascq});
+        ScriptedDrive drive;
+        ScriptWriter(drive, Medium(0x0009));
+        int busyAnswers = 3;
+        drive.On(kOpTestUnitReady, [&](const ScsiRequest&) {
+            return busyAnswers-- > 0 ? ScsiResult::Check(0x02, 0x04, ascq) : ScsiResult::Ok(0);
+        });
+        MemorySource source(PatternImage(64 * 2048));
+        const WriteRun run = RunWrite(drive, Options(WriteMethod::TrackAtOnce), source);
+        ASSERT_TRUE(run.ok) << run.text;
+        EXPECT_GT(drive.Count(kOpWrite10), 0u);
+
+        busyAnswers = 3;
+        MmcDevice device(drive.Open());
+        device.SetSleep([](uint32_t) {});
+        device.BeginOperation();
+        OpenTrack open = run.left;
+        EXPECT_TRUE(CloseSession(device, &open)) << device.LastFailure().text;
+        device.EndOperation();
+        EXPECT_GT(drive.Count(kOpCloseTrackSession), 0u);
+    }
+}
+
+TEST(DriveStillBusy, ADriveWithoutADiscIsNotWaitedFor) {
+    ScriptedDrive drive;
+    ScriptWriter(drive, Medium(0x0009));
+    drive.On(kOpTestUnitReady,
+             [](const ScsiRequest&) { return ScsiResult::Check(0x02, 0x3A, 0x00); });
+    MemorySource source(PatternImage(64 * 2048));
+    const WriteRun run = RunWrite(drive, Options(WriteMethod::TrackAtOnce), source);
+    EXPECT_FALSE(run.ok);
+    EXPECT_EQ(drive.Count(kOpTestUnitReady), 1u);
+    ExpectUntouched(drive);
+}

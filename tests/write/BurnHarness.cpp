@@ -51,6 +51,37 @@ std::unique_ptr<Layout> MakeLayout(const std::string& image) {
 
 }  // namespace
 
+namespace {
+
+// The write call of a method, its layout record built where it takes one.
+uint32_t WriteCall(STARBURN_GRABBER grabber, Method method, const std::string& image, uint32_t test,
+                   char* text, uint32_t textSize, uint32_t* systemError,
+                   STARBURN_FAILURE_RECORD* failure) {
+    switch (method) {
+    case Method::TrackAtOnce:
+        return StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile(
+            grabber, text, textSize, systemError, failure, image.c_str(), 0, test, 0, 1, 5);
+    case Method::SessionAtOnce: {
+        auto layout = MakeLayout<STARBURN_SESSION_LAYOUT>(image);
+        return StarBurn_CdvdBurnerGrabber_SessionAtOnce(grabber, text, textSize, systemError,
+                                                        failure, layout.get(), 0, test, 0, 1, 5);
+    }
+    case Method::DiscAtOncePQ: {
+        auto layout = MakeLayout<STARBURN_DISC_LAYOUT>(image);
+        return StarBurn_CdvdBurnerGrabber_DiscAtOncePQFromFile(
+            grabber, text, textSize, systemError, failure, layout.get(), 0, test, 0, 0, 1, 5);
+    }
+    case Method::DiscAtOnceRawPW: {
+        auto layout = MakeLayout<STARBURN_DISC_LAYOUT>(image);
+        return StarBurn_CdvdBurnerGrabber_DiscAtOnceRawPWFromFile(
+            grabber, text, textSize, systemError, failure, layout.get(), 0, test, 0, 0, 1, 5);
+    }
+    }
+    return STARBURN_ERROR_INVALID_PARAMETER;
+}
+
+}  // namespace
+
 BurnResult Burn(const char* device, Method method, const std::string& image, bool testWrite) {
     BurnResult result;
     char text[STARBURN_TEXT_SIZE] = {};
@@ -63,36 +94,69 @@ BurnResult Burn(const char* device, Method method, const std::string& image, boo
         result.text = text;
         return result;
     }
-    const uint32_t test = testWrite ? 1 : 0;
-    switch (method) {
-    case Method::TrackAtOnce:
-        result.code = StarBurn_CdvdBurnerGrabber_TrackAtOnceFromFile(
-            grabber, text, sizeof text, &systemError, &failure, image.c_str(), 0, test, 0, 1, 5);
-        if (result.code == 0 && !testWrite)
-            result.code = StarBurn_CdvdBurnerGrabber_CloseSession(grabber, text, sizeof text,
-                                                                  &systemError, &failure);
-        break;
-    case Method::SessionAtOnce: {
-        auto layout = MakeLayout<STARBURN_SESSION_LAYOUT>(image);
-        result.code = StarBurn_CdvdBurnerGrabber_SessionAtOnce(
-            grabber, text, sizeof text, &systemError, &failure, layout.get(), 0, test, 0, 1, 5);
-        break;
-    }
-    case Method::DiscAtOncePQ: {
-        auto layout = MakeLayout<STARBURN_DISC_LAYOUT>(image);
-        result.code = StarBurn_CdvdBurnerGrabber_DiscAtOncePQFromFile(
-            grabber, text, sizeof text, &systemError, &failure, layout.get(), 0, test, 0, 0, 1, 5);
-        break;
-    }
-    case Method::DiscAtOnceRawPW: {
-        auto layout = MakeLayout<STARBURN_DISC_LAYOUT>(image);
-        result.code = StarBurn_CdvdBurnerGrabber_DiscAtOnceRawPWFromFile(
-            grabber, text, sizeof text, &systemError, &failure, layout.get(), 0, test, 0, 0, 1, 5);
-        break;
-    }
-    }
+    result.code = WriteCall(grabber, method, image, testWrite ? 1 : 0, text, sizeof text,
+                            &systemError, &failure);
+    if (result.code == 0 && method == Method::TrackAtOnce && !testWrite)
+        result.code = StarBurn_CdvdBurnerGrabber_CloseSession(grabber, text, sizeof text,
+                                                              &systemError, &failure);
     result.text = text;
     StarBurn_Destroy(&grabber);
+    return result;
+}
+
+WorkerResult BurnAsWorker(const char* device, Method method, const std::string& image,
+                          const WorkerChoices& choices) {
+    WorkerResult result;
+    char text[STARBURN_TEXT_SIZE] = {};
+    uint32_t systemError = 0;
+    STARBURN_FAILURE_RECORD failure = {};
+    auto failed = [&](const char* call, uint32_t code) {
+        result.code = code;
+        result.call = call;
+        result.text = text;
+        return code != STARBURN_OK;
+    };
+    STARBURN_GRABBER grabber = nullptr;
+    if (failed("CreateEx", StarBurn_CdvdBurnerGrabber_CreateEx(&grabber, text, sizeof text,
+                                                               &systemError, &failure, nullptr,
+                                                               nullptr, device, 0)))
+        return result;
+    struct Release {
+        STARBURN_GRABBER* grabber;
+        ~Release() { StarBurn_Destroy(grabber); }
+    } release{&grabber};
+    if (choices.created) choices.created(grabber);
+
+    uint8_t supported = 0, enabled = 0;
+    if (failed("GetBUP", StarBurn_CdvdBurnerGrabber_GetBUP(grabber, text, sizeof text, &systemError,
+                                                            &failure, &supported, &enabled)))
+        return result;
+    StarBurn_CdvdBurnerGrabber_SetBUP(grabber, text, sizeof text, &systemError, &failure,
+                                      choices.bufferUnderrunProtection ? 1 : 0);
+    if (failed("SetSpeeds", StarBurn_CdvdBurnerGrabber_SetSpeeds(grabber, text, sizeof text,
+                                                                  &systemError, &failure,
+                                                                  STARBURN_SPEED_UNCHANGED,
+                                                                  choices.writeSpeed)))
+        return result;
+    uint32_t currentRead = 0, maximumRead = 0, currentWrite = 0, maximumWrite = 0;
+    if (failed("GetSpeeds", StarBurn_CdvdBurnerGrabber_GetSpeeds(
+                                grabber, text, sizeof text, &systemError, &failure, &currentRead,
+                                &maximumRead, &currentWrite, &maximumWrite)))
+        return result;
+    if (choices.sendOpc)
+        StarBurn_CdvdBurnerGrabber_SendOPC(grabber, text, sizeof text, &systemError, &failure);
+    if (failed("SetCDTextItem",
+               StarBurn_CdvdBurnerGrabber_SetCDTextItem(grabber, 0, "Soak", "Quillfire", text,
+                                                        sizeof text, &systemError)))
+        return result;
+    if (failed("write", WriteCall(grabber, method, image, 0, text, sizeof text, &systemError,
+                                  &failure)))
+        return result;
+    if (method == Method::TrackAtOnce &&
+        failed("CloseSession", StarBurn_CdvdBurnerGrabber_CloseSession(grabber, text, sizeof text,
+                                                                        &systemError, &failure)))
+        return result;
+    StarBurn_CdvdBurnerGrabber_Eject(grabber, text, sizeof text, &systemError, &failure);
     return result;
 }
 
