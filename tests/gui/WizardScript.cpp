@@ -133,11 +133,13 @@ bool WizardScript::NextTo(int page) {
     return true;
 }
 
-// Message boxes of the program, told from its wait dialogs by the wait dialog's action text.
+// Message boxes of the program, told from its wait dialogs by the wait dialog's action text. A
+// wait dialog closing on its own thread between the two looks has no text either: only a dialog
+// still shown after the look for the text counts.
 std::vector<HWND> WizardScript::MessageBoxes() const {
     std::vector<HWND> boxes;
     for (HWND dialog : VisibleDialogs(WindowsOfProcess(m_processId)))
-        if (!::GetDlgItem(dialog, IDC_WAIT_ACTION)) boxes.push_back(dialog);
+        if (!::GetDlgItem(dialog, IDC_WAIT_ACTION) && ::IsWindowVisible(dialog)) boxes.push_back(dialog);
     return boxes;
 }
 
