@@ -25,7 +25,6 @@ void EncodeAhead::Start(int32_t lba, uint32_t count, const uint8_t* userData) {
         m_out = m_buffers[m_next].data();
         m_pending = true;
         m_building = true;
-        m_built = false;
     }
     m_wake.notify_one();
 }
@@ -33,7 +32,7 @@ void EncodeAhead::Start(int32_t lba, uint32_t count, const uint8_t* userData) {
 const uint8_t* EncodeAhead::Take() {
     std::unique_lock lock(m_mutex);
     if (!m_pending) return nullptr;
-    m_done.wait(lock, [this] { return m_built; });
+    m_done.wait(lock, [this] { return !m_building; });
     m_pending = false;
     const uint8_t* out = m_ok ? m_buffers[m_next].data() : nullptr;
     m_next ^= 1;
@@ -55,7 +54,6 @@ void EncodeAhead::Run() {
         lock.lock();
         m_ok = ok;
         m_building = false;
-        m_built = true;
         m_done.notify_one();
     }
 }

@@ -39,8 +39,7 @@ private:
     std::condition_variable m_wake;  // the builder waits on it
     std::condition_variable m_done;  // Take waits on it
     bool m_pending = false;          // a build started and not yet taken
-    bool m_building = false;
-    bool m_built = false;
+    bool m_building = false;         // the builder has not finished the build started last
     bool m_stop = false;
     int32_t m_lba = 0;
     uint32_t m_count = 0;

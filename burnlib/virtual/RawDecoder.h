@@ -3,8 +3,8 @@
 // the recorder checks raw writes with it, and the tests check saved raw writes with it.
 // Everything is computed from the ECMA-130 formulas as written; the tables (EDC, Q CRC, Q vector
 // offsets) are built from them bit by bit. The recorder runs it over every block of a raw write,
-// so the sound block's path takes eight bytes a step and sums many vectors side by side; a fault is named by the
-// plain formulas.
+// so the sound block's path takes eight bytes a step and sums many vectors side by side; a
+// fault is named by the plain formulas.
 #pragma once
 
 #include <array>

@@ -30,10 +30,6 @@ void Descramble(const uint8_t* raw, uint8_t* plain) {
     for (; i < kSectorSize; ++i) plain[i] = raw[i] ^ sequence[i - 12];
 }
 
-uint8_t MulAlpha(uint8_t a) {
-    return static_cast<uint8_t>((a << 1) ^ ((a & 0x80) ? 0x1D : 0x00));
-}
-
 }  // namespace
 
 Msf MsfOfFrames(int32_t frames) {
@@ -156,16 +152,6 @@ const std::array<uint8_t, kSectorSize - 12>& ScrambleSequence() {
         return out;
     }();
     return sequence;
-}
-
-uint8_t GfMul(uint8_t a, uint8_t b) {
-    uint8_t product = 0;
-    while (b) {
-        if (b & 1) product ^= a;
-        a = MulAlpha(a);
-        b >>= 1;
-    }
-    return product;
 }
 
 Check DecodeSector(std::span<const uint8_t> raw, Sector* out) {

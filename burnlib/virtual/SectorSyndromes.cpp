@@ -110,6 +110,16 @@ const QGather& QOffsets() {
 
 }  // namespace
 
+uint8_t GfMul(uint8_t a, uint8_t b) {
+    uint8_t product = 0;
+    while (b) {
+        if (b & 1) product ^= a;
+        a = MulAlpha(a);
+        b >>= 1;
+    }
+    return product;
+}
+
 // Row m of the P vectors is the 86 bytes from 12 + 86m: every (column, plane) pair of the row.
 bool PVectorsSound(std::span<const uint8_t, kSectorSize> plain) {
     const uint8_t* s = plain.data();

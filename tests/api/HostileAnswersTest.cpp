@@ -5,12 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
 
+#include "burnlib/mmc/Cdb.h"
 #include "tests/api/WriteSupport.h"
+#include "tests/mmc/ScriptedDrive.h"
 
 using namespace burnlib;
 using namespace apitest;
@@ -18,26 +19,9 @@ using namespace apitest;
 namespace {
 
 enum : uint8_t {
-    kOpReadTrackInfo = 0x52, kOpReadDiscInfo = 0x51, kOpReadToc = 0x43, kOpGetConfiguration = 0x46,
+    kOpReadDiscInfo = 0x51, kOpReadToc = 0x43, kOpGetConfiguration = 0x46,
     kOpGetPerformance = 0xAC, kOpModeSense10 = 0x5A,
 };
-
-uint32_t Allocation(const ScsiRequest& r) {
-    switch (r.cdb[0]) {
-    case kOpGetPerformance: return r.dataLength;
-    default: return (uint32_t{r.cdb[7]} << 8) | r.cdb[8];
-    }
-}
-
-void PutBe16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    b[at] = static_cast<uint8_t>(v >> 8);
-    b[at + 1] = static_cast<uint8_t>(v);
-}
-
-void PutBe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    PutBe16(b, at, v >> 16);
-    PutBe16(b, at + 2, v & 0xFFFF);
-}
 
 // Bends the recorder's own answer to chosen commands; everything else goes through unchanged.
 class BentDrive final : public ScsiTarget {
@@ -69,9 +53,7 @@ public:
         if (!real.Good()) return real;
         answer.resize(std::min<size_t>(real.transferred, answer.size()));
         it->second(request, answer);
-        const size_t n = std::min<size_t>({answer.size(), Allocation(request), request.dataLength});
-        if (n != 0) std::memcpy(request.data, answer.data(), n);
-        return ScsiResult::Ok(static_cast<uint32_t>(n));
+        return mmctest::Deliver(request, answer);
     }
     bool ClaimExclusive(const void* owner) override { return m_recorder->ClaimExclusive(owner); }
     void ReleaseExclusive(const void* owner) override { m_recorder->ReleaseExclusive(owner); }
@@ -104,7 +86,7 @@ std::vector<uint8_t> ProfileFlood(uint16_t current) {
         d[2] = 0x03;
         d[3] = 252;
         for (size_t i = 4; i < d.size(); i += 4, ++profile) {
-            PutBe16(d, i, profile);
+            mmc::PutBe16(d.data() + i, static_cast<uint16_t>(profile));
             if (profile == current) d[i + 2] = 0x01;
         }
         flood.insert(flood.end(), d.begin(), d.end());
@@ -114,7 +96,7 @@ std::vector<uint8_t> ProfileFlood(uint16_t current) {
 
 // The configuration header announcing 65,535 four-byte profiles beyond its features.
 void AnnounceFlood(std::vector<uint8_t>& answer) {
-    PutBe32(answer, 0, 4 + 65535u * 4 + static_cast<uint32_t>(answer.size() - 8));
+    mmc::PutBe32(answer.data(), 4 + 65535u * 4 + static_cast<uint32_t>(answer.size() - 8));
 }
 
 struct Rig {
@@ -192,7 +174,7 @@ TEST(HostileAnswers, CountsThatPromiseMoreThanCameAreReadOnlyAsFarAsTheyGo) {
     rig.drive->On(kOpReadToc, [](const ScsiRequest& r, std::vector<uint8_t>& answer) {
         if ((r.cdb[2] & 0x0F) == 0 && answer.size() >= 4) {
             answer[3] = 99;
-            PutBe16(answer, 0, 0xFFFE);
+            mmc::PutBe16(answer.data(), 0xFFFE);
         }
     });
     // The disc information claims 65,535 sessions and tracks.
@@ -203,11 +185,12 @@ TEST(HostileAnswers, CountsThatPromiseMoreThanCameAreReadOnlyAsFarAsTheyGo) {
     });
     // Write speed descriptors: the header announces 65,535 of them.
     rig.drive->On(kOpGetPerformance, [](const ScsiRequest&, std::vector<uint8_t>& answer) {
-        if (answer.size() >= 4) PutBe32(answer, 0, 4 + 65535u * 16);
+        if (answer.size() >= 4) mmc::PutBe32(answer.data(), 4 + 65535u * 16);
     });
     // The capabilities page: 65,535 speed descriptors in a page that holds its real ones.
     rig.drive->On(kOpModeSense10, [](const ScsiRequest& r, std::vector<uint8_t>& answer) {
-        if ((r.cdb[2] & 0x3F) == 0x2A && answer.size() >= 8 + 32) PutBe16(answer, 8 + 30, 0xFFFF);
+        if ((r.cdb[2] & 0x3F) == 0x2A && answer.size() >= 8 + 32)
+            mmc::PutBe16(answer.data() + 8 + 30, 0xFFFF);
     });
     rig.Start();
 

@@ -2,15 +2,13 @@
 
 #include <thread>
 
+#include "burnlib/mmc/Cdb.h"
+
 namespace soak {
 
 namespace {
 
 enum : uint8_t { kOpWrite10 = 0x2A, kOpWrite12 = 0xAA };
-
-uint32_t Get32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
 
 }  // namespace
 
@@ -24,10 +22,10 @@ burnlib::ScsiResult SoakTarget::Execute(const burnlib::ScsiRequest& request) {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_counts[opcode];
         if (opcode == kOpWrite10 || opcode == kOpWrite12) {
-            const auto lba = static_cast<int32_t>(Get32(&request.cdb[2]));
+            const auto lba = static_cast<int32_t>(burnlib::mmc::GetBe32(&request.cdb[2]));
             const uint32_t blocks = opcode == kOpWrite10
                                         ? (uint32_t{request.cdb[7]} << 8) | request.cdb[8]
-                                        : Get32(&request.cdb[6]);
+                                        : burnlib::mmc::GetBe32(&request.cdb[6]);
             if (m_watch >= lba && m_watch < lba + static_cast<int64_t>(blocks)) m_covered = true;
             if (++m_writes == m_cancelAtWrite && m_grabber != nullptr) {
                 cancel = m_grabber;
