@@ -119,8 +119,11 @@ inline HWND WaitForMessageBox(DWORD uiThread) {
     return WaitForDialogOfThread(uiThread);
 }
 
+// The sheet's buttons can pass through this state while the page is being activated, so the
+// percentage, shown for the whole burn and hidden when it ends, must be gone as well.
 inline bool Ended(WizardDriver& driver) {
-    return driver.IsButtonEnabled(kButtonNext) && !driver.IsButtonEnabled(kButtonBack);
+    return driver.IsButtonEnabled(kButtonNext) && !driver.IsButtonEnabled(kButtonBack) &&
+           !::IsWindowVisible(::GetDlgItem(driver.ActivePage(), IDC_BURN_PERCENT));
 }
 
 inline std::string ReadFile(const std::string& path) {
